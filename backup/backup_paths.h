@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+#include "base/dates.h"
+
+namespace backup {
+
+// Files of the service, all beside its executable.
+std::wstring BackupProgramPath();
+std::wstring RunLogPath();
+
+// "DD/MM/YYYY HH:MM:SS" with the locale's date and time separators.
+std::wstring RunLogTimestamp(base::TDateTime when);
+
+// Starts the backup program hidden with the given parameters when it exists
+// as a file; returns false when it is missing. Start failures raise.
+bool StartBackupProgram(const std::wstring& parameters);
+
+}  // namespace backup

@@ -1,0 +1,84 @@
+#include "backup/schedule.h"
+
+#include <cwchar>
+
+#include "base/registry.h"
+#include "base/text.h"
+#include "platform/host.h"
+#include "platform/locale.h"
+
+namespace backup {
+
+bool ServiceEnabled = false;
+std::array<THourSlot, 24> HourSlots{};
+const std::array<std::wstring, 9> DayNames = {
+    L"",       L"Domingo", L"Segunda", L"Ter\u00E7a",   L"Quarta",
+    L"Quinta", L"Sexta",   L"S\u00E1bado", L"Todo Dia"};
+
+namespace {
+
+constexpr wchar_t kSettingsKey[] = L"\\Software\\Tav7Backup";
+constexpr wchar_t kHoursKey[] = L"\\Software\\Tav7Backup\\Horarios";
+constexpr wchar_t kEveryDay[] = L"Todo Dia";
+
+// "00:00" .. "23:00"
+std::wstring HourValueName(int hour) {
+  wchar_t name[8];
+  std::swprintf(name, 8, L"%02d:00", hour);
+  return name;
+}
+
+void LoadHours(base::TRegistry& registry) {
+  registry.OpenKey(kHoursKey, true);  // outcome ignored: reads then hit the main key
+  for (int h = 0; h < 24; ++h) {
+    HourSlots[h].Hour = h;
+    HourSlots[h].Enabled = registry.ReadBool(HourValueName(h));
+    HourSlots[h].Ran = false;
+  }
+}
+
+std::wstring FirstThreeUpper(const std::wstring& text) { return base::UpperCaseAscii(text.substr(0, 3)); }
+
+bool EntryApplies(int entry, const std::wstring& todayName) {
+  return DayNames[entry] == kEveryDay || FirstThreeUpper(DayNames[entry]) == todayName;
+}
+
+// Launches the first due slot, if any, for one applying entry.
+void RunFirstDueSlot(const ScheduleTickHooks& hooks) {
+  const base::TDateTime now = base::Now();
+  const int hour = base::DecodeDateTime(now).hour;
+  const base::TDateTime today = base::DateOf(now);
+  for (THourSlot& slot : HourSlots) {
+    if (!slot.Enabled || slot.Hour != hour || today == slot.LastRunDate) continue;
+    hooks.SetTimerEnabled(false);
+    slot.Ran = hooks.RunScheduledBackup();
+    // The date the launch started on: a launch that ends after midnight
+    // must not cost that hour its run on the next day.
+    slot.LastRunDate = today;
+    hooks.SetTimerEnabled(true);
+    return;
+  }
+}
+
+}  // namespace
+
+void LoadSchedule() {
+  base::TRegistry registry(platform::kKeyAllAccess);
+  if (!registry.OpenKey(kSettingsKey, false)) return;
+  ServiceEnabled = registry.ReadString(L"SERVICO") == L"S";
+  bool anyDay = false;
+  for (int i = 1; i <= 8; ++i)
+    if (registry.ReadBool(DayNames[i])) anyDay = true;
+  if (anyDay) LoadHours(registry);
+  registry.CloseKey();
+}
+
+void ScheduleTick(const ScheduleTickHooks& hooks) {
+  for (int i = 1; i <= 8; ++i) {
+    const int weekday = base::DayOfWeek(base::Now());
+    const std::wstring todayName = FirstThreeUpper(platform::host().locale->short_day_name(weekday));
+    if (EntryApplies(i, todayName)) RunFirstDueSlot(hooks);
+  }
+}
+
+}  // namespace backup

@@ -1,0 +1,38 @@
+#pragma once
+#include <array>
+#include <functional>
+#include <string>
+
+#include "base/dates.h"
+
+namespace backup {
+
+struct THourSlot {
+  double Hour = 0;
+  bool Ran = false;  // outcome of the slot's latest launch; nothing reads it
+  bool Enabled = false;
+  base::TDateTime LastRunDate = 0;  // never today at process start
+};
+
+// Process-wide; touched only on the service thread once the service runs.
+extern bool ServiceEnabled;
+extern std::array<THourSlot, 24> HourSlots;
+// Indexed 1 to 8; element 0 is unused.
+extern const std::array<std::wstring, 9> DayNames;
+
+// Reads the switch and, when any weekday value is set, the hourly slots.
+// Raises the registry reading failures unchanged.
+void LoadSchedule();
+
+// What the tick needs from its module: the launch (true when the worker ran
+// to its end; blocks until then) and the timer it disarms around it.
+struct ScheduleTickHooks {
+  std::function<bool()> RunScheduledBackup;
+  std::function<void(bool)> SetTimerEnabled;
+};
+
+// One 10-second tick: launches the first due enabled slot of the current
+// hour not yet run on today's date.
+void ScheduleTick(const ScheduleTickHooks& hooks);
+
+}  // namespace backup

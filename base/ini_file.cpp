@@ -1,0 +1,20 @@
+#include "base/ini_file.h"
+
+#include "base/exceptions.h"
+#include "base/format.h"
+#include "platform/host.h"
+#include "platform/profile.h"
+
+namespace base {
+
+void TIniFile::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+  if (!platform::host().profile->write_string(file_name_, section, key, value))
+    throw Exception(Format(L"Unable to write to %s", {file_name_}));
+}
+
+std::wstring TIniFile::ReadString(const std::wstring& section, const std::wstring& key,
+                                  const std::wstring& fallback) {
+  return platform::host().profile->read_string(file_name_, section, key, fallback);
+}
+
+}  // namespace base

@@ -1,0 +1,23 @@
+#include "base/text.h"
+
+namespace base {
+
+std::wstring Trim(const std::wstring& text) {
+  size_t first = 0, last = text.size();
+  while (first < last && static_cast<uint32_t>(text[first]) <= 32) ++first;
+  while (last > first && static_cast<uint32_t>(text[last - 1]) <= 32) --last;
+  return text.substr(first, last - first);
+}
+
+std::wstring UpperCaseAscii(const std::wstring& text) {
+  std::wstring out = text;
+  for (wchar_t& c : out)
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  return out;
+}
+
+bool SameTextAscii(const std::wstring& a, const std::wstring& b) {
+  return UpperCaseAscii(a) == UpperCaseAscii(b);
+}
+
+}  // namespace base

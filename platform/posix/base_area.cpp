@@ -1,0 +1,28 @@
+#include "platform/memory_registry.h"
+#include "platform/posix/backend.h"
+#include "platform/posix/base_services.h"
+
+namespace platform::posix {
+
+void install_base_area(Host& host) {
+  static MemoryRegistry registry;
+  static PosixProfile profile;
+  static PosixShell shell;
+  static PosixFiles files;
+  static PosixProcessInfo process;
+  static PosixThreads threads;
+  static PosixClock clock;
+  static PosixLocale locale;
+  static PosixSystemErrors errors;
+  host.registry = &registry;
+  host.profile = &profile;
+  host.shell = &shell;
+  host.files = &files;
+  host.process = &process;
+  host.threads = &threads;
+  host.clock = &clock;
+  host.locale = &locale;
+  host.system_errors = &errors;
+}
+
+}  // namespace platform::posix

@@ -1,0 +1,12 @@
+#include "platform/posix/backend.h"
+
+namespace platform {
+
+void install_default_host() {
+  Host& h = host();
+  posix::install_base_area(h);
+  posix::install_service_area(h);
+  posix::install_web_area(h);
+}
+
+}  // namespace platform

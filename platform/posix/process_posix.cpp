@@ -1,0 +1,28 @@
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "base/utf.h"
+#include "platform/posix/base_services.h"
+
+namespace platform::posix {
+
+std::wstring PosixProcessInfo::executable_path() {
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return L"";
+  return base::FromUtf8(std::string(buffer, static_cast<size_t>(n)));
+}
+
+// Linux has no process priority classes a service could switch between;
+// the stand-in records the request so callers can be observed.
+void PosixProcessInfo::set_priority_class(PriorityClass priority) { priority_ = priority; }
+
+void PosixProcessInfo::sleep_ms(uint32_t milliseconds) {
+  honour_suspension();
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  honour_suspension();
+}
+
+}  // namespace platform::posix

@@ -1,0 +1,120 @@
+// Threads with a suspension count. Linux cannot stop another thread where it
+// stands, so a suspension takes effect when the thread reaches a point that
+// honours it (its start, and every sleep); the count itself is exact.
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "platform/posix/base_services.h"
+
+namespace platform::posix {
+namespace {
+
+struct ThreadState {
+  std::mutex mutex;
+  std::condition_variable changed;
+  uint32_t suspend_count = 1;
+  bool done = false;
+  uint32_t id = 0;
+  ThreadPriority priority = ThreadPriority::Normal;
+  std::function<void()> body;
+};
+
+thread_local std::shared_ptr<ThreadState> current_state;
+
+void WaitUntilResumed(ThreadState& state) {
+  std::unique_lock lock(state.mutex);
+  state.changed.wait(lock, [&] { return state.suspend_count == 0; });
+}
+
+class PosixThreadHandle : public ThreadHandle {
+ public:
+  explicit PosixThreadHandle(std::function<void()> body) : state_(std::make_shared<ThreadState>()) {
+    state_->body = std::move(body);
+    std::shared_ptr<ThreadState> state = state_;
+    std::mutex started_mutex;
+    std::condition_variable started;
+    bool has_id = false;
+    thread_ = std::thread([state, &started_mutex, &started, &has_id] {
+      {
+        std::lock_guard lock(started_mutex);
+        state->id = static_cast<uint32_t>(syscall(SYS_gettid));
+        has_id = true;
+      }
+      started.notify_one();
+      current_state = state;
+      WaitUntilResumed(*state);
+      state->body();
+      std::lock_guard lock(state->mutex);
+      state->done = true;
+      state->changed.notify_all();
+    });
+    std::unique_lock lock(started_mutex);
+    started.wait(lock, [&] { return has_id; });
+  }
+
+  ~PosixThreadHandle() override {
+    bool done;
+    {
+      std::lock_guard lock(state_->mutex);
+      done = state_->done;
+    }
+    if (done) thread_.join();
+    else thread_.detach();
+  }
+
+  uint32_t resume() override {
+    std::lock_guard lock(state_->mutex);
+    uint32_t previous = state_->suspend_count;
+    if (previous > 0) --state_->suspend_count;
+    state_->changed.notify_all();
+    return previous;
+  }
+
+  uint32_t suspend() override {
+    std::lock_guard lock(state_->mutex);
+    return state_->suspend_count++;
+  }
+
+  // Linux threads share one scheduling class for unprivileged processes;
+  // the stand-in keeps the requested level.
+  void set_priority(ThreadPriority priority) override {
+    std::lock_guard lock(state_->mutex);
+    state_->priority = priority;
+  }
+
+  void wait() override {
+    std::unique_lock lock(state_->mutex);
+    state_->changed.wait(lock, [&] { return state_->done; });
+  }
+
+  uint32_t id() const override { return state_->id; }
+
+ private:
+  std::shared_ptr<ThreadState> state_;
+  std::thread thread_;
+};
+
+}  // namespace
+
+void honour_suspension() {
+  if (current_state) WaitUntilResumed(*current_state);
+}
+
+std::unique_ptr<ThreadHandle> PosixThreads::create_suspended(std::function<void()> body) {
+  return std::make_unique<PosixThreadHandle>(std::move(body));
+}
+
+uint32_t PosixThreads::current_thread_id() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+
+void PosixThreads::name_current_thread(const char* name) {
+  char shortened[16] = {};
+  for (int i = 0; i < 15 && name[i]; ++i) shortened[i] = name[i];
+  pthread_setname_np(pthread_self(), shortened);
+}
+
+}  // namespace platform::posix

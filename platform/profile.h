@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+
+namespace platform {
+
+// INI files with the semantics of the Windows profile functions: sections and
+// keys match without regard to case; a write replaces the value and adds the
+// key, the section or the file when missing.
+class Profile {
+ public:
+  virtual ~Profile() = default;
+  // false when the file cannot be written.
+  virtual bool write_string(const std::wstring& file, const std::wstring& section,
+                            const std::wstring& key, const std::wstring& value) = 0;
+  // The value, or fallback when file, section or key is missing.
+  virtual std::wstring read_string(const std::wstring& file, const std::wstring& section,
+                                   const std::wstring& key, const std::wstring& fallback) = 0;
+};
+
+}  // namespace platform

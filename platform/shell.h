@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+
+namespace platform {
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // Starts `file` with `parameters`, hidden, without waiting for it. An empty
+  // directory leaves the current directory to the new process.
+  // Throws EOSError when the program cannot be started.
+  virtual void start_hidden(const std::wstring& file, const std::wstring& parameters,
+                            const std::wstring& directory) = 0;
+};
+
+}  // namespace platform

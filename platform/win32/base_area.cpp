@@ -1,0 +1,27 @@
+#include "platform/win32/backend.h"
+#include "platform/win32/base_services.h"
+
+namespace platform::win32 {
+
+void install_base_area(Host& host) {
+  static Win32Registry registry;
+  static Win32Profile profile;
+  static Win32Shell shell;
+  static Win32Files files;
+  static Win32ProcessInfo process;
+  static Win32Threads threads;
+  static Win32Clock clock;
+  static Win32Locale locale;
+  static Win32SystemErrors errors;
+  host.registry = &registry;
+  host.profile = &profile;
+  host.shell = &shell;
+  host.files = &files;
+  host.process = &process;
+  host.threads = &threads;
+  host.clock = &clock;
+  host.locale = &locale;
+  host.system_errors = &errors;
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,12 @@
+#include "platform/win32/backend.h"
+
+namespace platform {
+
+void install_default_host() {
+  Host& h = host();
+  win32::install_base_area(h);
+  win32::install_service_area(h);
+  win32::install_web_area(h);
+}
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/base_services.h"
+
+namespace platform::win32 {
+namespace {
+
+// A new INI file starts with a UTF-16 byte-order mark, so the profile
+// functions keep it in Unicode and no character is lost to the ANSI page.
+void CreateUnicodeFileIfMissing(const std::wstring& file) {
+  HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;  // exists already, or cannot be made: the write will tell
+  static const unsigned char kBom[] = {0xFF, 0xFE};
+  DWORD written = 0;
+  WriteFile(h, kBom, sizeof kBom, &written, nullptr);
+  CloseHandle(h);
+}
+
+}  // namespace
+
+bool Win32Profile::write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                                const std::wstring& value) {
+  CreateUnicodeFileIfMissing(file);
+  return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
+}
+
+std::wstring Win32Profile::read_string(const std::wstring& file, const std::wstring& section,
+                                       const std::wstring& key, const std::wstring& fallback) {
+  std::vector<wchar_t> buffer(2048);
+  for (;;) {
+    DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), fallback.c_str(), buffer.data(),
+                                       static_cast<DWORD>(buffer.size()), file.c_str());
+    if (n + 1 < buffer.size()) return std::wstring(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace platform::win32

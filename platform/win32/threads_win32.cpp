@@ -1,0 +1,64 @@
+#include <windows.h>
+
+#include "base/exceptions.h"
+#include "platform/win32/base_services.h"
+
+namespace platform::win32 {
+namespace {
+
+class Win32ThreadHandle : public ThreadHandle {
+ public:
+  explicit Win32ThreadHandle(std::function<void()> body) : body_(std::move(body)) {
+    handle_ = CreateThread(nullptr, 0, &Win32ThreadHandle::Procedure, this, CREATE_SUSPENDED, &id_);
+    if (!handle_) base::RaiseLastOSError();
+  }
+  ~Win32ThreadHandle() override { CloseHandle(handle_); }
+
+  uint32_t resume() override { return Checked(ResumeThread(handle_)); }
+  uint32_t suspend() override { return Checked(SuspendThread(handle_)); }
+
+  void set_priority(ThreadPriority priority) override {
+    static constexpr int kLevels[] = {THREAD_PRIORITY_IDLE,   THREAD_PRIORITY_LOWEST,
+                                      THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
+                                      THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST};
+    if (!SetThreadPriority(handle_, kLevels[static_cast<int>(priority)])) base::RaiseLastOSError();
+  }
+
+  void wait() override { WaitForSingleObject(handle_, INFINITE); }
+  uint32_t id() const override { return id_; }
+
+ private:
+  static DWORD WINAPI Procedure(void* self) {
+    static_cast<Win32ThreadHandle*>(self)->body_();
+    return 0;
+  }
+
+  static uint32_t Checked(DWORD previous) {
+    if (previous == static_cast<DWORD>(-1)) base::RaiseLastOSError();
+    return previous;
+  }
+
+  std::function<void()> body_;
+  HANDLE handle_ = nullptr;
+  DWORD id_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ThreadHandle> Win32Threads::create_suspended(std::function<void()> body) {
+  return std::make_unique<Win32ThreadHandle>(std::move(body));
+}
+
+uint32_t Win32Threads::current_thread_id() { return GetCurrentThreadId(); }
+
+void Win32Threads::name_current_thread(const char* name) {
+  // SetThreadDescription exists from Windows 10 1607; older systems skip it.
+  using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+  static auto set = reinterpret_cast<SetDescription>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription")));
+  if (!set || !IsDebuggerPresent()) return;
+  std::wstring wide(name, name + strlen(name));
+  set(GetCurrentThread(), wide.c_str());
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/exceptions.h"
+#include "base/ini_file.h"
+#include "support/temp_dir.h"
+
+using testing_support::TempDir;
+
+TEST(IniFile, WriteAddsFileSectionAndKeyThenReplaces) {
+  TempDir dir;
+  base::TIniFile ini(dir.file(L"LOGSrvBackup.ini"));
+  ini.WriteString(L"BACKUP", L"EXECUTADO", L"first");
+  ini.WriteString(L"BACKUP", L"ERRO", L"Arquivo n\u00E3o localizado: x");
+  ini.WriteString(L"backup", L"executado", L"second");  // names match without case
+  ini.WriteString(L"OTHER", L"K", L"v");
+  EXPECT_EQ(ini.ReadString(L"BACKUP", L"EXECUTADO", L"?"), L"second");
+  EXPECT_EQ(ini.ReadString(L"BACKUP", L"ERRO", L"?"), L"Arquivo n\u00E3o localizado: x");
+  EXPECT_EQ(ini.ReadString(L"OTHER", L"K", L"?"), L"v");
+  EXPECT_EQ(ini.ReadString(L"BACKUP", L"NONE", L"fallback"), L"fallback");
+}
+
+TEST(IniFile, MissingFileReadsFallback) {
+  TempDir dir;
+  base::TIniFile ini(dir.file(L"backup.ini"));
+  EXPECT_EQ(ini.ReadString(L"EMPRESA", L"CNPJ", L""), L"");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "backup.ini"));
+}
+
+TEST(IniFile, UnwritableFileRaisesWithItsName) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "LOGSrvBackup.ini");  // a directory cannot be written as a file
+  const std::wstring path = dir.file(L"LOGSrvBackup.ini");
+  base::TIniFile ini(path);
+  try {
+    ini.WriteString(L"BACKUP", L"EXECUTADO", L"x");
+    FAIL() << "no failure";
+  } catch (const base::Exception& e) {
+    EXPECT_EQ(e.Message(), L"Unable to write to " + path);
+  }
+}
