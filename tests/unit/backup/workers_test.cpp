@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "backup/UThreadBackup.h"
+#include "backup/UThreadKelvo.h"
+#include "backup/backup_paths.h"
+#include "base/ini_file.h"
+#include "platform/host.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+using namespace backup;
+using namespace testing_support;
+
+namespace {
+
+// The service's executable lives in a directory with blanks in its name;
+// sleeps are recorded instead of slept.
+class Workers : public testing::Test {
+ protected:
+  TempDir dir{"tav service dir"};
+  FakeProcess process;
+  RecordingShell shell;
+  FixedClock clock;
+  FixedLocale locale = FixedLocale::BrazilianPortuguese();
+  platform::ScopedOverride<platform::ProcessInfo> use_process{&platform::Host::process, &process};
+  platform::ScopedOverride<platform::Shell> use_shell{&platform::Host::shell, &shell};
+  platform::ScopedOverride<platform::Clock> use_clock{&platform::Host::clock, &clock};
+  platform::ScopedOverride<platform::Locale> use_locale{&platform::Host::locale, &locale};
+
+  void SetUp() override {
+    process.exe = dir.file(L"SrvBackupVostrani.exe");
+    clock.set(2016, 3, 25, 14, 0, 7);
+  }
+  std::wstring Program() const { return dir.file(L"backup_vostrani.exe"); }
+  void PlaceProgram() { std::ofstream(dir.path() / "backup_vostrani.exe") << "stub"; }
+  std::wstring Log(const std::wstring& key) {
+    return base::TIniFile(dir.file(L"LOGSrvBackup.ini")).ReadString(L"BACKUP", key, L"<none>");
+  }
+  // Runs one worker to its end; returns whether a failure escaped its body.
+  template <class Worker>
+  bool RunWorker() {
+    Worker worker(true);
+    worker.Start();
+    worker.WaitFor();
+    return worker.FatalException() != nullptr;
+  }
+};
+
+}  // namespace
+
+TEST_F(Workers, ScheduledRunLogsTheAttemptAndStartsTheProgramHidden) {
+  PlaceProgram();
+  EXPECT_FALSE(RunWorker<TThreadBackup>());
+  EXPECT_EQ(Log(L"EXECUTADO"), L"25/03/2016 14:00:07");
+  EXPECT_EQ(Log(L"ERRO"), L"<none>");
+  ASSERT_EQ(shell.calls.size(), 1u);
+  EXPECT_EQ(shell.calls[0].file, Program());  // the path with blanks is the file, not a parameter
+  EXPECT_EQ(shell.calls[0].parameters, L"ok SERVICO");
+  EXPECT_EQ(shell.calls[0].directory, L"");
+  EXPECT_EQ(process.sleeps, std::vector<uint32_t>{10000});
+}
+
+TEST_F(Workers, MissingProgramIsRecordedAndAStaleErrorOutlivesLaterRuns) {
+  std::filesystem::create_directory(dir.path() / "backup_vostrani.exe");  // a directory is not the program
+  RunWorker<TThreadBackup>();
+  EXPECT_EQ(Log(L"ERRO"), L"Arquivo n\u00E3o localizado: " + Program());
+  EXPECT_TRUE(shell.calls.empty());
+  EXPECT_EQ(process.sleeps, std::vector<uint32_t>{10000});
+
+  std::filesystem::remove(dir.path() / "backup_vostrani.exe");
+  PlaceProgram();
+  clock.set(2016, 3, 26, 9, 5, 0);
+  RunWorker<TThreadBackup>();
+  EXPECT_EQ(Log(L"EXECUTADO"), L"26/03/2016 09:05:00");
+  EXPECT_EQ(Log(L"ERRO"), L"Arquivo n\u00E3o localizado: " + Program());
+  EXPECT_EQ(shell.calls.size(), 1u);
+}
+
+TEST_F(Workers, TimestampUsesTheLocaleSeparators) {
+  locale.date_sep = L'.';
+  locale.time_sep = L'-';
+  EXPECT_EQ(RunLogTimestamp(base::EncodeDate(2016, 3, 5) + base::EncodeTime(4, 3, 2, 0)), L"05.03.2016 04-03-02");
+}
+
+TEST_F(Workers, UnwritableRunLogStartsNothingAndSkipsTheSleep) {
+  PlaceProgram();
+  std::filesystem::create_directory(dir.path() / "LOGSrvBackup.ini");
+  EXPECT_TRUE(RunWorker<TThreadBackup>());  // the second write fails too; the thread swallows it
+  EXPECT_TRUE(shell.calls.empty());
+  EXPECT_TRUE(process.sleeps.empty());
+}
+
+TEST_F(Workers, ProgramThatCannotStartIsRecordedAsAnError) {
+  PlaceProgram();
+  shell.fail = true;  // the start call itself fails (code 2)
+  EXPECT_FALSE(RunWorker<TThreadBackup>());
+  EXPECT_EQ(Log(L"ERRO").rfind(L"System Error.  Code: 2.", 0), 0u) << std::string(Log(L"ERRO").begin(), Log(L"ERRO").end());
+  EXPECT_TRUE(process.sleeps.empty());
+}
+
+TEST_F(Workers, RequestedRunStartsWithKelvoAndWritesNoFile) {
+  RunWorker<TThreadKelvo>();
+  EXPECT_TRUE(shell.calls.empty());
+  EXPECT_EQ(process.sleeps, std::vector<uint32_t>{10000});
+  PlaceProgram();
+  RunWorker<TThreadKelvo>();
+  ASSERT_EQ(shell.calls.size(), 1u);
+  EXPECT_EQ(shell.calls[0].file, Program());
+  EXPECT_EQ(shell.calls[0].parameters, L"ok SERVICO KELVO");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "LOGSrvBackup.ini"));
+}
+
+TEST_F(Workers, WorkerTerminatedBeforeItRanDoesNothing) {
+  PlaceProgram();
+  {
+    TThreadBackup worker(true);
+    worker.Terminate();
+    worker.Resume();
+    worker.WaitFor();
+  }
+  EXPECT_TRUE(shell.calls.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "LOGSrvBackup.ini"));
+}
+
+// The real platform start: a recording stand-in for the backup program,
+// in a directory whose path has blanks.
+TEST(WorkersRealStart, BackupProgramReceivesItsArguments) {
+  TempDir dir{"tav real start"};
+  std::filesystem::path stub = TAV_RECORD_START;
+#ifdef _WIN32
+  if (stub.string().rfind("/", 0) == 0) stub = "Z:" + stub.string();  // Wine's view of the build tree
+#endif
+  std::filesystem::copy_file(stub, dir.path() / "backup_vostrani.exe");
+  FakeProcess process;
+  process.exe = dir.file(L"SrvBackupVostrani.exe");
+  platform::ScopedOverride<platform::ProcessInfo> use_process{&platform::Host::process, &process};
+  {
+    TThreadBackup worker(true);
+    worker.Start();
+    worker.WaitFor();
+  }
+  const auto calls = dir.path() / "backup_vostrani.exe.calls";
+  for (int i = 0; i < 200 && !std::filesystem::exists(calls); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const std::string recorded = ReadFile(calls);
+  EXPECT_EQ(recorded.substr(0, recorded.find('|')), "args=ok SERVICO") << recorded;
+  EXPECT_NE(base::TIniFile(dir.file(L"LOGSrvBackup.ini")).ReadString(L"BACKUP", L"EXECUTADO", L""), L"");
+}
