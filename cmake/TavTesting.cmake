@@ -21,8 +21,11 @@ function(tav_add_gtest name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} tav_test_main GTest::gtest)
-  add_test(NAME ${name}
-           COMMAND ${name} --gtest_output=xml:${TAV_TEST_RESULTS}/${name}.xml)
+  set(results ${TAV_TEST_RESULTS})
+  if(WIN32)
+    set(results Z:${TAV_TEST_RESULTS})  # Wine's drive for the Linux root
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${results}/${name}.xml)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
