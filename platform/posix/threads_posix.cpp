@@ -36,16 +36,11 @@ class PosixThreadHandle : public ThreadHandle {
   explicit PosixThreadHandle(std::function<void()> body) : state_(std::make_shared<ThreadState>()) {
     state_->body = std::move(body);
     std::shared_ptr<ThreadState> state = state_;
-    std::mutex started_mutex;
-    std::condition_variable started;
-    bool has_id = false;
-    thread_ = std::thread([state, &started_mutex, &started, &has_id] {
+    thread_ = std::thread([state] {
       {
-        // Notify under the lock: the constructor's locals die once it sees has_id.
-        std::lock_guard lock(started_mutex);
+        std::lock_guard lock(state->mutex);
         state->id = static_cast<uint32_t>(syscall(SYS_gettid));
-        has_id = true;
-        started.notify_one();
+        state->changed.notify_all();
       }
       current_state = state;
       WaitUntilResumed(*state);
@@ -54,8 +49,9 @@ class PosixThreadHandle : public ThreadHandle {
       state->done = true;
       state->changed.notify_all();
     });
-    std::unique_lock lock(started_mutex);
-    started.wait(lock, [&] { return has_id; });
+    // The id is known once the thread exists, as with the platform call.
+    std::unique_lock lock(state_->mutex);
+    state_->changed.wait(lock, [&] { return state_->id != 0; });
   }
 
   ~PosixThreadHandle() override {
