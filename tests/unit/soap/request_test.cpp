@@ -75,7 +75,8 @@ TEST_F(Request, TwoCallsInARowBothUseNS1) {
 }
 
 TEST_F(Request, EscapedTextReadsBackUnchanged) {
-  const std::wstring tricky = L"1<2 & 3>0 ]]> \"q\" 'a' \u00E3\r\n\tz";
+  // CR is checked in the golden bytes only: Wine's XmlLite reads &#13; as a blank.
+  const std::wstring tricky = L"1<2 & 3>0 ]]> \"q\" 'a' \u00E3\n\tz";
   proxy.ClienteExiste(tricky);
   XmlDocument doc = ParseXmlDocument(sequence.request);
   const XmlNode* cnpj = FindElement(*doc.root, L"CNPJ");
