@@ -150,7 +150,9 @@ std::optional<XmlParseFailure> Libxml2Parser::parse(std::string_view bytes, cons
   ctxt->myDoc = nullptr;
   if (!state.refusal.empty())
     return XmlParseFailure{XmlParseFailure::Kind::syntax, state.refusal, state.refusal_line};
-  if (!ctxt->wellFormed || !doc) {
+  // An undeclared prefix is only a namespace error to libxml2; it fails the
+  // document here, as it does for XmlLite.
+  if (!ctxt->wellFormed || !ctxt->nsWellFormed || !doc) {
     XmlParseFailure failure;
     failure.reason = LastErrorText(ctxt.get(), failure.line);
     return failure;

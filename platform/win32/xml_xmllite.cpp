@@ -60,7 +60,8 @@ std::wstring Text(const wchar_t* s, UINT length) { return s ? std::wstring(s, le
 
 class Reading {
  public:
-  Reading(IXmlReader* reader, XmlEventSink& sink) : reader_(reader), sink_(sink) {}
+  Reading(IXmlReader* reader, XmlEventSink& sink, unsigned max_depth)
+      : reader_(reader), sink_(sink), max_depth_(static_cast<int>(max_depth)) {}
 
   HRESULT Run() {
     XmlNodeType type;
@@ -116,6 +117,8 @@ class Reading {
     std::wstring name = Text(s, length);
     if (FAILED(hr = reader_->GetNamespaceUri(&s, &length))) return hr;
     std::wstring uri = Text(s, length);
+    if (uri.empty() && Prefixed(name)) return NC_E_UNDECLAREDPREFIX;
+    if (++depth_ > max_depth_) return SC_E_MAXELEMENTDEPTH;
     const bool empty = reader_->IsEmptyElement();
     std::vector<XmlAttributeEvent> declarations, others;
     for (hr = reader_->MoveToFirstAttribute(); hr == S_OK; hr = reader_->MoveToNextAttribute()) {
@@ -125,6 +128,7 @@ class Reading {
       if (SUCCEEDED(reader_->GetValue(&s, &length))) a.value = Text(s, length);
       const bool declaration = a.name == L"xmlns" || a.name.rfind(L"xmlns:", 0) == 0;
       if (declaration) a.namespace_uri = kXmlnsNamespace;
+      else if (a.namespace_uri.empty() && Prefixed(a.name)) return NC_E_UNDECLAREDPREFIX;
       (declaration ? declarations : others).push_back(std::move(a));
     }
     if (FAILED(hr)) return hr;
@@ -132,13 +136,22 @@ class Reading {
     declarations.insert(declarations.end(), others.begin(), others.end());
     seen_root_ = true;
     sink_.start_element(name, uri, declarations);
-    if (empty) sink_.end_element();
-    else ++depth_;
+    if (empty) {
+      --depth_;
+      sink_.end_element();
+    }
     return S_OK;
+  }
+
+  // Wine's reader lets an undeclared prefix through; Windows does not.
+  static bool Prefixed(const std::wstring& name) {
+    size_t colon = name.find(L':');
+    return colon != std::wstring::npos && name.compare(0, colon, L"xml") != 0;
   }
 
   IXmlReader* reader_;
   XmlEventSink& sink_;
+  int max_depth_;
   bool seen_root_ = false;
   int depth_ = 0;
 };
@@ -154,14 +167,15 @@ std::optional<XmlParseFailure> XmlLiteParser::parse(std::string_view bytes, cons
     return XmlParseFailure{XmlParseFailure::Kind::unavailable, L"", 0};
   if (bytes.empty()) return XmlParseFailure{XmlParseFailure::Kind::syntax, ErrorReason(MX_E_INPUTEND), 1};
   reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
-  reader->SetProperty(XmlReaderProperty_MaxElementDepth, limits.max_element_depth);
+  // Our own count enforces the limit; the reader's, one deeper, backs it up.
+  reader->SetProperty(XmlReaderProperty_MaxElementDepth, limits.max_element_depth + 1);
   reader->SetProperty(XmlReaderProperty_XmlResolver, 0);
 
   IStream* raw = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
   if (!raw) return XmlParseFailure{XmlParseFailure::Kind::unavailable, L"", 0};
   HRESULT hr = reader->SetInput(raw);
   raw->Release();
-  if (SUCCEEDED(hr)) hr = Reading(reader.get(), sink).Run();
+  if (SUCCEEDED(hr)) hr = Reading(reader.get(), sink, limits.max_element_depth).Run();
   if (SUCCEEDED(hr)) return std::nullopt;
   UINT line = 0;
   reader->GetLineNumber(&line);
