@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include "soap/IcoKelvo1.h"
 #include "soap/invoke_registry.h"
 #include "soap/type_registry.h"
@@ -107,4 +110,35 @@ TEST(TypeMap, ContractScalarsAndUnknownTypes) {
   t.RegisterXSClass(&fault, L"urn:f", L"Falha");
   EXPECT_EQ(t.URIToClass(L"urn:f", L"Falha"), &fault);
   EXPECT_EQ(t.URIToClass(L"urn:f", L"falha"), nullptr);
+}
+
+TEST(InvocationRegistry, ConcurrentRegistrationsAndLookupsAllLand) {
+  TInvokableClassRegistry r;
+  TRemotableTypeRegistry t;
+  constexpr int kThreads = 4, kEach = 50;
+  std::vector<TTypeInfo> infos;
+  std::vector<TIntfMetaData> mds(kThreads * kEach);
+  infos.reserve(mds.size());
+  for (size_t i = 0; i < mds.size(); ++i) {
+    mds[i].Name = L"I" + std::to_wstring(i);
+    mds[i].UnitName = L"U";
+    mds[i].IID.D1 = static_cast<uint32_t>(i + 1);
+    infos.push_back({TTypeKind::tkInterface, mds[i].Name, &mds[i]});
+  }
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kThreads; ++k) {
+    threads.emplace_back([&, k] {
+      for (int i = k * kEach; i < (k + 1) * kEach; ++i) {
+        r.RegisterInterface(&infos[i], L"", L"", L"", L"");
+        r.RegisterDefaultSOAPAction(&infos[i], L"a#%operationName%");
+        std::wstring action;
+        r.GetActionURIOfInfo(&infos[i], L"Op", 0, action);
+        EXPECT_EQ(action, L"a#Op");
+        EXPECT_EQ(t.TypeInfoToXSD(&StringTypeInfo()).Name, L"string");
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (size_t i = 0; i < mds.size(); ++i)
+    EXPECT_EQ(r.GetNamespaceByGUID(mds[i].IID), L"urn:U-I" + std::to_wstring(i));
 }
