@@ -239,3 +239,34 @@ TEST(Response, Utf16AnswerWithByteOrderMark) {
   for (char16_t u : text) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
   EXPECT_EQ(Outcome(kTestaConexao, bytes), L"string:[S\u00E3o]");
 }
+
+TEST(Response, RegisteredHeaderIsHandledAndOthersAreReportedBeforeTheCheck) {
+  TInvokableClassRegistry registry;
+  RegisterIcoKelvo(registry);
+  TRemotableTypeRegistry types;
+  TRemotableClassInfo session{L"TSession", nullptr};
+  registry.RegisterHeaderClass(&IcoKelvoTypeInfo(), &session, L"Sess", L"urn:h");
+  TOPToSoapDomConvert converter(registry, types);
+  std::vector<std::wstring> unhandled;
+  converter.OnUnhandledNode = [&](const XmlNode& entry) { unhandled.push_back(entry.LocalName()); };
+  const TIntfMetaData& md = IcoKelvoMetaData();
+  TInvContext context;
+  context.SetMethodInfo(md.MDA[kTestaConexao]);
+  std::wstring result;
+  context.SetResultPointer(&result);
+  TReceivedHeaders received;
+  converter.ProcessResponse(
+      Envelope(R"(<SOAP-ENV:Header><h:Sess xmlns:h="urn:h" mustUnderstand="1">7</h:Sess><Info/></SOAP-ENV:Header>)"
+               "<SOAP-ENV:Body><r><return>OK</return></r></SOAP-ENV:Body>"),
+      md, md.MDA[kTestaConexao], context, &received);
+  EXPECT_EQ(result, L"OK");
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].Class, &session);
+  EXPECT_EQ(received[0].Xml, L"<h:Sess xmlns:h=\"urn:h\" mustUnderstand=\"1\">7</h:Sess>");
+  EXPECT_EQ(unhandled, std::vector<std::wstring>{L"Info"});
+  // A header in another namespace is not the registered one.
+  EXPECT_THROW(converter.ProcessResponse(Envelope(R"(<SOAP-ENV:Header><Sess mustUnderstand="1"/></SOAP-ENV:Header>)"),
+                                         md, md.MDA[kTestaConexao], context, &received),
+               ERemotableException);
+  EXPECT_EQ(unhandled.back(), L"Sess");
+}
