@@ -33,7 +33,7 @@ std::wstring Replace(std::wstring text, const std::wstring& from, const std::wst
 }
 
 // What a call of the operation makes of the answer: its result, or the
-// exception with its message. A parse error shows its line part only: the
+// exception with its message. A parse error shows only its line and text: the
 // reason is the parser's own words.
 std::wstring Outcome(int method, const std::string& xml) {
   TOPToSoapDomConvert converter;
