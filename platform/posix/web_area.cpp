@@ -1,8 +1,11 @@
 #include "platform/posix/backend.h"
+#include "platform/posix/xml_libxml2.h"
 
 namespace platform::posix {
 
-// Filled as the web client's platform parts arrive.
-void install_web_area(Host&) {}
+void install_web_area(Host& host) {
+  static Libxml2Parser xml_parser;
+  host.xml_parser = &xml_parser;
+}
 
 }  // namespace platform::posix

@@ -1,8 +1,11 @@
 #include "platform/win32/backend.h"
+#include "platform/win32/xml_xmllite.h"
 
 namespace platform::win32 {
 
-// Filled as the web client's platform parts arrive.
-void install_web_area(Host&) {}
+void install_web_area(Host& host) {
+  static XmlLiteParser xml_parser;
+  host.xml_parser = &xml_parser;
+}
 
 }  // namespace platform::win32

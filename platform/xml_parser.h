@@ -1,0 +1,56 @@
+#pragma once
+// Reads XML bytes and reports what it finds as events; the web client builds
+// its own tree from them, so both targets yield the same tree. Backends must
+// refuse document types (never expand entities, never fetch anything) and
+// stop at the depth limit.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+inline constexpr wchar_t kXmlnsNamespace[] = L"http://www.w3.org/2000/xmlns/";
+
+struct XmlAttributeEvent {
+  std::wstring name;       // qualified, as written
+  std::wstring namespace_uri;  // resolved; kXmlnsNamespace for declarations
+  std::wstring value;      // references resolved
+};
+
+class XmlEventSink {
+ public:
+  virtual ~XmlEventSink() = default;
+  // Declarations (xmlns, xmlns:p) first, then the other attributes, each
+  // group in document order.
+  virtual void start_element(const std::wstring& name, const std::wstring& namespace_uri,
+                             const std::vector<XmlAttributeEvent>& attributes) = 0;
+  virtual void end_element() = 0;
+  virtual void text(const std::wstring& value) = 0;  // may arrive in pieces
+  virtual void cdata(const std::wstring& value) = 0;
+  virtual void comment(const std::wstring& value) = 0;
+  virtual void processing_instruction(const std::wstring& target, const std::wstring& data) = 0;
+};
+
+struct XmlParseFailure {
+  enum class Kind { syntax, unavailable };
+  Kind kind = Kind::syntax;
+  std::wstring reason;  // the parser's own words
+  int line = 0;         // 1-based; 0 when unknown
+};
+
+struct XmlParseLimits {
+  unsigned max_element_depth = 256;
+};
+
+class XmlParser {
+ public:
+  virtual ~XmlParser() = default;
+  // Encoding from byte-order mark, else the declaration, else UTF-8.
+  // Returns the failure, if any; events already sent stay sent.
+  virtual std::optional<XmlParseFailure> parse(std::string_view bytes, const XmlParseLimits& limits,
+                                               XmlEventSink& sink) = 0;
+};
+
+}  // namespace platform

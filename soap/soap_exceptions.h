@@ -1,0 +1,34 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "base/exceptions.h"
+
+namespace soap {
+
+using base::Exception;
+
+TAV_EXCEPTION_CLASS(ESOAPDomConvertError, Exception);
+TAV_EXCEPTION_CLASS(EDOMParseError, Exception);
+TAV_EXCEPTION_CLASS(EXMLDocError, Exception);
+TAV_EXCEPTION_CLASS(DOMException, Exception);
+
+// A SOAP fault sent by the server; the message is the fault's reason.
+class ERemotableException : public base::Exception {
+ public:
+  using base::Exception::Exception;
+  std::wstring ClassName() const override { return L"ERemotableException"; }
+  const std::wstring& FaultReason() const { return Message(); }
+
+  std::wstring FaultActor;
+  std::wstring FaultCode;
+  std::wstring FaultDetail;
+  std::wstring FaultReasonLang;
+  std::wstring FaultNode;
+  std::wstring FaultRole;
+
+  // Throws this object as its most derived class.
+  [[noreturn]] virtual void Raise() const { throw *this; }
+};
+
+}  // namespace soap

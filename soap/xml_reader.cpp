@@ -1,0 +1,121 @@
+#include "soap/xml_reader.h"
+
+#include "base/format.h"
+#include "base/utf.h"
+#include "platform/host.h"
+#include "platform/xml_parser.h"
+#include "soap/soap_exceptions.h"
+
+namespace soap {
+namespace {
+
+bool IsXmlSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+
+bool IsWhitespaceOnly(const std::wstring& text) {
+  for (wchar_t c : text)
+    if (!IsXmlSpace(c)) return false;
+  return true;
+}
+
+class TreeBuilder : public platform::XmlEventSink {
+ public:
+  explicit TreeBuilder(XmlDocument& doc) : doc_(doc) {}
+
+  void start_element(const std::wstring& name, const std::wstring& namespace_uri,
+                     const std::vector<platform::XmlAttributeEvent>& attributes) override {
+    FlushText();
+    auto element = std::make_unique<XmlNode>(XmlNodeKind::Element, name, namespace_uri, L"");
+    for (const auto& a : attributes) element->SetAttribute(a.name, a.namespace_uri, a.value);
+    if (current_) {
+      current_ = &current_->Append(std::move(element));
+    } else if (!doc_.root) {
+      doc_.root = std::move(element);
+      current_ = doc_.root.get();
+    }
+  }
+  void end_element() override {
+    FlushText();
+    if (current_) current_ = current_->Parent();
+  }
+  void text(const std::wstring& value) override { pending_text_ += value; }
+  void cdata(const std::wstring& value) override { AddLeaf(XmlNodeKind::CData, L"", value); }
+  void comment(const std::wstring& value) override { AddLeaf(XmlNodeKind::Comment, L"", value); }
+  void processing_instruction(const std::wstring& target, const std::wstring& data) override {
+    AddLeaf(XmlNodeKind::ProcessingInstruction, target, data);
+  }
+  void Finish() { FlushText(); }
+
+ private:
+  // Text may arrive in pieces; one text node per run between other nodes.
+  void FlushText() {
+    if (current_ && !pending_text_.empty() && !IsWhitespaceOnly(pending_text_)) current_->AddText(pending_text_);
+    pending_text_.clear();
+  }
+  void AddLeaf(XmlNodeKind kind, const std::wstring& name, const std::wstring& value) {
+    FlushText();
+    if (current_) current_->Append(std::make_unique<XmlNode>(kind, name, L"", value));
+  }
+
+  XmlDocument& doc_;
+  XmlNode* current_ = nullptr;
+  std::wstring pending_text_;
+};
+
+std::wstring DecodeForLines(std::string_view bytes) {
+  auto b = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  if (bytes.size() >= 2 && ((b(0) == 0xFF && b(1) == 0xFE) || (b(0) == 0xFE && b(1) == 0xFF))) {
+    bool little = b(0) == 0xFF;
+    std::u16string units;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+      units += static_cast<char16_t>(little ? b(i) | b(i + 1) << 8 : b(i) << 8 | b(i + 1));
+    return base::FromUtf16(units);
+  }
+  if (bytes.size() >= 3 && b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF) bytes.remove_prefix(3);
+  return base::FromUtf8(std::string(bytes));
+}
+
+// The first 40 characters of the 1-based line of the source text.
+std::wstring SourceLine(std::string_view bytes, int line) {
+  if (line < 1) return L"";
+  std::wstring text = DecodeForLines(bytes);
+  size_t start = 0;
+  for (int i = 1; i < line; ++i) {
+    start = text.find(L'\n', start);
+    if (start == std::wstring::npos) return L"";
+    ++start;
+  }
+  size_t end = text.find(L'\n', start);
+  std::wstring result = text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+  if (!result.empty() && result.back() == L'\r') result.pop_back();
+  return result.substr(0, 40);
+}
+
+[[noreturn]] void RaiseParseError(const std::wstring& reason, int line, std::string_view bytes) {
+  throw EDOMParseError(base::Format(L"%s%s%s: %d%s%s",
+                                    {reason, std::wstring(L"\r\n"), std::wstring(L"Line"), int64_t{line},
+                                     std::wstring(L"\r\n"), SourceLine(bytes, line)}));
+}
+
+}  // namespace
+
+XmlDocument ParseXmlDocument(std::string_view bytes) {
+  platform::XmlParser* parser = platform::host().xml_parser;
+  if (!parser) throw DOMException(L"Microsoft MSXML is not installed");
+  if (bytes.size() > kMaxXmlDocumentBytes)
+    RaiseParseError(base::Format(L"The document is larger than %d bytes", {int64_t{kMaxXmlDocumentBytes}}), 0,
+                    bytes);
+  XmlDocument doc;
+  TreeBuilder builder(doc);
+  platform::XmlParseLimits limits;
+  limits.max_element_depth = kMaxXmlElementDepth;
+  auto failure = parser->parse(bytes, limits, builder);
+  if (failure) {
+    if (failure->kind == platform::XmlParseFailure::Kind::unavailable)
+      throw DOMException(L"Microsoft MSXML is not installed");
+    RaiseParseError(failure->reason, failure->line, bytes);
+  }
+  builder.Finish();
+  return doc;
+}
+
+}  // namespace soap

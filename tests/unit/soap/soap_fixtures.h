@@ -1,0 +1,44 @@
+#pragma once
+// Shared by the SOAP tests: fixture files, and a call sequence that runs
+// the converter the way the dispatch will.
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "soap/IcoKelvo1.h"
+#include "soap/converter.h"
+
+namespace soap_test {
+
+inline std::string FixturePath(const std::string& relative) {
+#ifdef _WIN32
+  return std::string("Z:") + TAV_SOAP_FIXTURES + "/" + relative;  // Wine maps / to Z:
+#else
+  return std::string(TAV_SOAP_FIXTURES) + "/" + relative;
+#endif
+}
+
+inline std::string ReadFixture(const std::string& relative) {
+  std::ifstream in(FixturePath(relative), std::ios::binary);
+  if (!in) throw std::runtime_error("missing fixture " + relative);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+// Builds the request of each call, then answers it with `response`.
+class ConverterSequence : public soap::TCallSequence {
+ public:
+  soap::TOPToSoapDomConvert converter;
+  std::string request;
+  std::string response;
+  int method_number = -1;
+
+  void Invoke(const soap::TIntfMetaData& intf, int number, soap::TInvContext& context) override {
+    method_number = number;
+    request = converter.InvContextToMsg(intf, number, context, {});
+    if (!response.empty()) converter.ProcessResponse(response, intf, intf.MDA.at(number), context, nullptr);
+  }
+};
+
+}  // namespace soap_test
