@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "support/hostile_xml.h"
 #include "base/exceptions.h"
 #include "platform/host.h"
 #include "soap/IcoKelvo1.h"
@@ -22,21 +23,8 @@ std::string Answer() {
          "17|12.345.678/0001-90|S1</return></NS1:BuscaSolicResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 }
 
-std::string BillionLaughs() {
-  std::string xml = "<!DOCTYPE lolz [<!ENTITY lol \"lol\">";
-  for (int i = 1; i <= 9; ++i) {
-    xml += "<!ENTITY lol" + std::to_string(i) + " \"";
-    for (int j = 0; j < 10; ++j) xml += i == 1 ? "&lol;" : "&lol" + std::to_string(i - 1) + ";";
-    xml += "\">";
-  }
-  return xml + "]><lolz>&lol9;</lolz>";
-}
-
-std::string QuadraticBlowup() {
-  std::string xml = "<!DOCTYPE r [<!ENTITY a \"" + std::string(50000, 'a') + "\">]><r>";
-  for (int i = 0; i < 20000; ++i) xml += "&a;";
-  return xml + "</r>";
-}
+using testing_support::BillionLaughs;
+using testing_support::QuadraticBlowup;
 
 void SetPeakMemory(benchmark::State& state) {
   rusage usage{};

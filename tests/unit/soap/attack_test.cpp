@@ -3,6 +3,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/hostile_xml.h"
 #include "loopback_listener.h"
 #include "soap/IcoKelvo1.h"
 #include "soap/converter.h"
@@ -15,21 +16,8 @@ namespace {
 
 const std::string kSecret = "TOP-SECRET-7f3a";
 
-std::string BillionLaughs() {
-  std::string xml = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">";
-  for (int i = 1; i <= 9; ++i) {
-    xml += "<!ENTITY lol" + std::to_string(i) + " \"";
-    for (int j = 0; j < 10; ++j) xml += i == 1 ? "&lol;" : "&lol" + std::to_string(i - 1) + ";";
-    xml += "\">";
-  }
-  return xml + "]><lolz>&lol9;</lolz>";
-}
-
-std::string QuadraticBlowup() {
-  std::string xml = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"" + std::string(50000, 'a') + "\">]><r>";
-  for (int i = 0; i < 20000; ++i) xml += "&a;";
-  return xml + "</r>";
-}
+using testing_support::BillionLaughs;
+using testing_support::QuadraticBlowup;
 
 std::string FileUrl(const std::filesystem::path& file) {
   std::string path = file.generic_string();
