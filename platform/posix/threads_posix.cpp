@@ -41,11 +41,13 @@ class PosixThreadHandle : public ThreadHandle {
     bool has_id = false;
     thread_ = std::thread([state, &started_mutex, &started, &has_id] {
       {
+        // Notified under the lock: the waiter owns the condition variable
+        // and may destroy it as soon as it sees has_id.
         std::lock_guard lock(started_mutex);
         state->id = static_cast<uint32_t>(syscall(SYS_gettid));
         has_id = true;
+        started.notify_one();
       }
-      started.notify_one();
       current_state = state;
       WaitUntilResumed(*state);
       state->body();

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -69,12 +70,17 @@ class TestService : public service::TService {
   }
 };
 
-// The last error of the simulated calls, the texts of the real platform.
+// The last error of the simulated calls; the platform's texts unless a test
+// gives its own.
 class SimulatedErrors : public platform::SystemErrors {
  public:
   SimulatedErrors(platform::SimulatedServiceControl& scm, platform::SystemErrors* real) : scm_(scm), real_(real) {}
-  std::wstring text(uint32_t code) override { return real_->text(code); }
+  std::wstring text(uint32_t code) override {
+    auto it = texts.find(code);
+    return it != texts.end() ? it->second : real_->text(code);
+  }
   uint32_t last_error() override { return scm_.last_error(); }
+  std::map<uint32_t, std::wstring> texts;
 
  private:
   platform::SimulatedServiceControl& scm_;

@@ -102,7 +102,7 @@ TEST_F(ServiceHost, ShutdownStopsTheServiceEvenWhenItsHandlerRaises) {
   EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kStartPending, kRunning, kStopPending, kStopped}));
   ASSERT_EQ(log.entries().size(), 1u);
   const platform::EventLogEntry e = log.entries()[0];
-  EXPECT_EQ(e.text, L"Service failed on shutdown: System Error.  Code: 5.\r\nAccess is denied");
+  EXPECT_EQ(e.text, L"Service failed on shutdown: System Error.  Code: 5.\r\n" + base::SysErrorMessage(5));
   EXPECT_EQ(e.source, L"TestSvc");
   EXPECT_EQ(e.type, 1);
   EXPECT_EQ(e.category, 0);
@@ -125,7 +125,8 @@ TEST_F(ServiceHost, CustomCodesChangeNothingAndTheirFailuresAreLogged) {
   EXPECT_EQ(LogTexts(), (std::vector<std::wstring>{L"Service failed in custom message(201): not supported"}));
 }
 
-TEST_F(ServiceHost, FailedPlatformCallsAreLoggedWithTheSystemText) {
+TEST_F(ServiceHost, FailedPlatformCallsAreLoggedWithTheTrimmedSystemText) {
+  errors.texts[6] = L"The handle is invalid. \r\n";
   scm.fail_next_status(6);
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
@@ -137,6 +138,7 @@ TEST_F(ServiceHost, FailedPlatformCallsAreLoggedWithTheSystemText) {
 }
 
 TEST_F(ServiceHost, FailedHandlerRegistrationReportsNoStatus) {
+  errors.texts[5] = L"Access is denied.";
   scm.fail_next_registration(5);
   Start();
   ASSERT_TRUE(Finished());
@@ -149,5 +151,7 @@ TEST_F(ServiceHost, EntryIgnoresUnknownNamesAndDispatcherNeedsAStart) {
   EXPECT_EQ(svc.ParamCount(), 0);
   EXPECT_EQ(scm.run_dispatcher({L"TestSvc"}, [](const auto&) {}), 1063u);
   EXPECT_EQ(scm.last_error(), 1063u);
-  EXPECT_EQ(base::SysErrorMessage(1063), L"The service process could not connect to the service controller");
+  const std::wstring text = base::SysErrorMessage(1063);  // the platform's own words
+  ASSERT_FALSE(text.empty());
+  EXPECT_NE(text.back(), L'.');
 }
