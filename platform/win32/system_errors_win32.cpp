@@ -9,9 +9,8 @@ std::wstring Win32SystemErrors::text(uint32_t code) {
   wchar_t buffer[256];
   DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
                            nullptr, code, 0, buffer, 256, nullptr);
-  std::wstring text(buffer, n);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
-  return text;
+  // Trailing line breaks and full stops are trimmed by the caller.
+  return n == 0 ? std::wstring() : std::wstring(buffer, buffer + n);
 }
 
 uint32_t Win32SystemErrors::last_error() { return GetLastError(); }

@@ -22,7 +22,7 @@ std::wstring ExecutableDirectory() {
 }
 
 // Runs a command line, bounded in time, and returns what it wrote.
-std::string Run(const std::wstring& command) {
+std::string RunCommand(const std::wstring& command) {
   SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
   HANDLE read_end, write_end;
   if (!CreatePipe(&read_end, &write_end, &sa, 0)) return "pipe failed";
@@ -55,9 +55,12 @@ std::string Run(const std::wstring& command) {
   return output;
 }
 
+std::string last_query;
+
 // The state number "sc query" shows ("STATE : 4 RUNNING"), or 0.
 int QueriedState() {
-  const std::string out = Run(L"sc query " + std::wstring(kName));
+  const std::string out = RunCommand(L"sc query " + std::wstring(kName));
+  last_query = out;
   const size_t at = out.find("STATE");
   if (at == std::string::npos) return 0;
   const size_t colon = out.find(':', at);
@@ -118,8 +121,8 @@ class WineServiceManager : public ::testing::Test {
 }  // namespace
 
 TEST_F(WineServiceManager, StartPauseInterrogateContinueStopAreSeenBySc) {
-  Run(L"sc start " + std::wstring(kName));
-  ASSERT_TRUE(ReachesState(SERVICE_RUNNING));
+  const std::string started = RunCommand(L"sc start " + std::wstring(kName));
+  ASSERT_TRUE(ReachesState(SERVICE_RUNNING)) << started << last_query;
   SERVICE_STATUS s;
   ASSERT_TRUE(QueryServiceStatus(svc, &s));
   EXPECT_EQ(s.dwControlsAccepted, 7u);
@@ -132,6 +135,6 @@ TEST_F(WineServiceManager, StartPauseInterrogateContinueStopAreSeenBySc) {
   Control(SERVICE_CONTROL_CONTINUE);
   ASSERT_TRUE(ReachesState(SERVICE_RUNNING));
 
-  const std::string stopped = Run(L"sc stop " + std::wstring(kName));
+  const std::string stopped = RunCommand(L"sc stop " + std::wstring(kName));
   EXPECT_TRUE(ReachesState(SERVICE_STOPPED)) << stopped;
 }
