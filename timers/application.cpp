@@ -1,6 +1,7 @@
 #include "timers/application.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cwctype>
 #include <iostream>
 
