@@ -141,7 +141,7 @@ void TService::RunService() {
 // paused service thread: it waits on its queue for the next request.
 void TService::PostControlRequest(uint32_t CtrlCode) {
   if (const uint32_t thread = FServiceThreadId) {
-    timers::PostThreadMessage(thread, CM_SERVICE_CONTROL_CODE, CtrlCode, 0);
+    timers::PostToThread(thread, CM_SERVICE_CONTROL_CODE, CtrlCode, 0);
   }
 }
 

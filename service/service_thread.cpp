@@ -54,12 +54,12 @@ void TServiceThread::ProcessRequests(bool WaitForMessage) {
     if (WaitForMessage && Terminated()) return;
     timers::TMessage message;
     if (WaitForMessage) {
-      if (!timers::GetMessage(message)) return;
-    } else if (!timers::PeekMessage(message)) {
+      if (!timers::TakeMessage(message)) return;
+    } else if (!timers::TryTakeMessage(message)) {
       return;
     }
     if (IsControlRequest(message)) HandleControlRequest(static_cast<uint32_t>(message.wparam));
-    else timers::DispatchMessage(message);
+    else timers::DispatchToWindow(message);
   }
 }
 

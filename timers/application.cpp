@@ -49,7 +49,7 @@ void TApplication::HandleMessage() {
   // No mouse input reaches our queues, so the first message is simply the
   // oldest one; the hint, dialog and shortcut filters take nothing here.
   TMessage message;
-  if (!PeekMessage(message)) {
+  if (!TryTakeMessage(message)) {
     Idle();
     return;
   }
@@ -57,7 +57,7 @@ void TApplication::HandleMessage() {
     terminated_ = true;
     return;
   }
-  DispatchMessage(message);
+  DispatchToWindow(message);
 }
 
 void TApplication::Idle() {
@@ -65,7 +65,7 @@ void TApplication::Idle() {
   WaitMessage();
 }
 
-void TApplication::Terminate() { PostThreadMessage(main_thread_, WM_QUIT, 0, 0); }
+void TApplication::Terminate() { PostToThread(main_thread_, WM_QUIT, 0, 0); }
 
 void TApplication::HookMainWindow(TWindowHook hook) { hooks_.push_back(std::move(hook)); }
 
@@ -74,7 +74,7 @@ void TApplication::QueueOnMainThread(std::function<void()> call) {
     std::lock_guard lock(queued_mutex_);
     queued_.push_back(std::move(call));
   }
-  PostMessage(window_, WM_NULL, 0, 0);
+  PostToWindow(window_, WM_NULL, 0, 0);
 }
 
 bool TApplication::RunQueuedCalls() {

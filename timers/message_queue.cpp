@@ -163,30 +163,30 @@ uint32_t CurrentThreadId() { return platform::host().threads->current_thread_id(
 
 void EnsureMessageQueue() { Current(); }
 
-bool PostThreadMessage(uint32_t thread_id, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+bool PostToThread(uint32_t thread_id, uint32_t message, uintptr_t wparam, intptr_t lparam) {
   auto queue = QueueOfThread(thread_id);
   return queue && queue->Post(TMessage{0, message, wparam, lparam});
 }
 
-bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+bool PostToWindow(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
   auto queue = QueueOfWindow(window);
   return queue && queue->Post(TMessage{window, message, wparam, lparam});
 }
 
 void PostQuitMessage() { Current().Post(TMessage{0, WM_QUIT, 0, 0}); }
 
-bool GetMessage(TMessage& message) {
+bool TakeMessage(TMessage& message) {
   Current().Take(message, true);
   return message.message != WM_QUIT;
 }
 
-bool PeekMessage(TMessage& message) { return Current().Take(message, false); }
+bool TryTakeMessage(TMessage& message) { return Current().Take(message, false); }
 
 void WaitMessage() { Current().WaitForAny(); }
 
 void ParkUntil(const std::function<bool(const TMessage&)>& wakes) { Current().Park(wakes); }
 
-void DispatchMessage(const TMessage& message) {
+void DispatchToWindow(const TMessage& message) {
   if (message.window == 0) return;
   auto queue = QueueOfWindow(message.window);
   if (!queue) return;

@@ -2,7 +2,8 @@
 // Per-thread message queues with windows and timers of our own: one FIFO of
 // posted messages per thread, created when the thread first looks at it, and
 // timer ticks that are made up when the thread looks for messages and no
-// posted one is waiting (at most one pending tick per timer).
+// posted one is waiting (at most one pending tick per timer). The names keep
+// clear of the platform's, which <windows.h> turns into macros.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -33,14 +34,14 @@ class MessageQueue;
 void EnsureMessageQueue();
 
 // Posting never blocks; false when the thread or window has no queue.
-bool PostThreadMessage(uint32_t thread_id, uint32_t message, uintptr_t wparam, intptr_t lparam);
-bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam);
+bool PostToThread(uint32_t thread_id, uint32_t message, uintptr_t wparam, intptr_t lparam);
+bool PostToWindow(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 void PostQuitMessage();
 
 // Waits for the next message of the calling thread; false when it is WM_QUIT.
-bool GetMessage(TMessage& message);
+bool TakeMessage(TMessage& message);
 // Takes a waiting message (posted, or a due tick) without waiting.
-bool PeekMessage(TMessage& message);
+bool TryTakeMessage(TMessage& message);
 // Blocks until a posted message is waiting or a timer of this thread is due.
 void WaitMessage();
 // Blocks until a posted message that `wakes` accepts is waiting. Ticks are
@@ -49,7 +50,7 @@ void ParkUntil(const std::function<bool(const TMessage&)>& wakes);
 
 // Calls the procedure of the message's window; thread messages and messages
 // of windows that no longer exist have no effect.
-void DispatchMessage(const TMessage& message);
+void DispatchToWindow(const TMessage& message);
 
 // A window belongs to the calling thread; it disappears with that thread.
 WindowHandle CreateMessageWindow(WindowProc procedure);

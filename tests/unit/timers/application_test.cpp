@@ -35,9 +35,9 @@ TEST(TApplication, QuitMessageEndsTheLoopAfterEarlierMessagesAreDispatched) {
   std::vector<uint32_t> seen;
   WindowHandle window = CreateMessageWindow([&](const TMessage& m) { seen.push_back(m.message); });
   std::thread poster([&] {
-    PostMessage(window, WM_USER + 1, 0, 0);
-    PostMessage(window, WM_USER + 2, 0, 0);
-    PostThreadMessage(app.MainThreadId(), WM_QUIT, 0, 0);
+    PostToWindow(window, WM_USER + 1, 0, 0);
+    PostToWindow(window, WM_USER + 2, 0, 0);
+    PostToThread(app.MainThreadId(), WM_QUIT, 0, 0);
   });
   poster.join();
   while (!app.Terminated()) app.HandleMessage();
@@ -68,7 +68,7 @@ TEST(TApplication, HooksSeeWindowMessagesFirstAndQueuedCallsRunOnTheMainThread) 
   uint32_t ran_on = 0;
   std::thread other([&] { app.QueueOnMainThread([&] { ran_on = CurrentThreadId(); }); });
   other.join();
-  PostMessage(app.Handle(), WM_ENDSESSION, 1, 0);
+  PostToWindow(app.Handle(), WM_ENDSESSION, 1, 0);
   ASSERT_TRUE(PumpUntil([&] { return order.size() == 2; }));
   EXPECT_EQ(ran_on, CurrentThreadId());
   EXPECT_FALSE(app.Terminated());

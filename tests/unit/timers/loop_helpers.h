@@ -14,7 +14,7 @@ inline void PumpFor(std::chrono::milliseconds span) {
   const auto end = SteadyClock::now() + span;
   while (SteadyClock::now() < end) {
     timers::TMessage m;
-    if (timers::PeekMessage(m)) timers::DispatchMessage(m);
+    if (timers::TryTakeMessage(m)) timers::DispatchToWindow(m);
     else std::this_thread::sleep_for(1ms);
   }
 }
@@ -25,7 +25,7 @@ bool PumpUntil(Predicate done, std::chrono::milliseconds limit = 5000ms) {
   const auto end = SteadyClock::now() + limit;
   while (!done() && SteadyClock::now() < end) {
     timers::TMessage m;
-    if (timers::PeekMessage(m)) timers::DispatchMessage(m);
+    if (timers::TryTakeMessage(m)) timers::DispatchToWindow(m);
     else std::this_thread::sleep_for(1ms);
   }
   return done();

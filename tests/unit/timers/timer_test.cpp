@@ -124,13 +124,13 @@ TEST(TTimer, PostedMessagesComeBeforeADueTick) {
   timer.SetInterval(10);
   timer.SetOnTimer(Recorder(log));
   std::this_thread::sleep_for(50ms);  // the tick is due
-  ASSERT_TRUE(PostThreadMessage(CurrentThreadId(), WM_USER + 7, 1, 2));
+  ASSERT_TRUE(PostToThread(CurrentThreadId(), WM_USER + 7, 1, 2));
   TMessage m;
-  ASSERT_TRUE(PeekMessage(m));
+  ASSERT_TRUE(TryTakeMessage(m));
   EXPECT_EQ(m.message, WM_USER + 7u);
-  ASSERT_TRUE(PeekMessage(m));
+  ASSERT_TRUE(TryTakeMessage(m));
   EXPECT_EQ(m.message, WM_TIMER);
-  EXPECT_FALSE(PeekMessage(m));  // one pending tick, not five
+  EXPECT_FALSE(TryTakeMessage(m));  // one pending tick, not five
 }
 
 TEST(TTimer, OffAndOnFromAnotherThreadMovesTheTicks) {
