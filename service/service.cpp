@@ -149,7 +149,7 @@ bool TService::HandleStop() {
   SetStatus(TCurrentStatus::csStopPending);
   bool stopped = true;
   if (FOnStop) FOnStop(this, stopped);
-  if (stopped) FServiceThread->Terminate();
+  if (stopped && FServiceThread) FServiceThread->Terminate();
   return stopped;
 }
 
@@ -159,7 +159,8 @@ bool TService::HandlePause() {
   if (FOnPause) FOnPause(this, paused);
   if (paused) {
     SetStatus(TCurrentStatus::csPaused);
-    FServiceThread->Park();
+    // Only the service thread parks itself; nothing else may be held here.
+    if (FServiceThread && FServiceThread->ThreadID() == timers::CurrentThreadId()) FServiceThread->Park();
   }
   return paused;
 }
@@ -179,10 +180,10 @@ void TService::HandleShutdown() {
   try {
     if (FOnShutdown) FOnShutdown(this);
   } catch (...) {
-    FServiceThread->Terminate();
+    if (FServiceThread) FServiceThread->Terminate();
     throw;
   }
-  FServiceThread->Terminate();
+  if (FServiceThread) FServiceThread->Terminate();
 }
 
 bool TService::HandleCustomControl(uint32_t) { return true; }
