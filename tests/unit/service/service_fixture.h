@@ -3,6 +3,7 @@
 // event log and the error texts of the run recorded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
