@@ -16,10 +16,16 @@ const char* Exception::what() const noexcept {
   }
 }
 
-std::wstring OSErrorMessage(uint32_t code) {
-  if (code == 0) return L"A call to an OS function failed";
+std::wstring SysErrorMessage(uint32_t code) {
   std::wstring text;
   if (auto* errors = platform::host().system_errors) text = errors->text(code);
+  while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
+  return text;
+}
+
+std::wstring OSErrorMessage(uint32_t code) {
+  if (code == 0) return L"A call to an OS function failed";
+  const std::wstring text = SysErrorMessage(code);
   return Format(L"System Error.  Code: %d.\r\n%s", {static_cast<int64_t>(code), text});
 }
 

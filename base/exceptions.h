@@ -40,6 +40,9 @@ class EOSError : public Exception {
   uint32_t code_;
 };
 
+// The system's text for an error code without its trailing blanks,
+// control characters and full stops; empty when it has none.
+std::wstring SysErrorMessage(uint32_t code);
 // "System Error.  Code: %d.\r\n%s", or "A call to an OS function failed" for 0.
 std::wstring OSErrorMessage(uint32_t code);
 [[noreturn]] void RaiseOSError(uint32_t code);

@@ -18,7 +18,10 @@ case "$action" in
     wineserver -p </dev/null >/dev/null 2>&1
     # Boot with stdio on /dev/null: the services it leaves running would
     # otherwise hold the pipes of whichever test happened to start them.
-    wineboot -i </dev/null >/dev/null 2>&1
+    # Plain wineboot creates or updates the prefix; "wineboot -i" would start
+    # a second services.exe, and the two answer the control manager's pipe
+    # in turn with different service databases.
+    wineboot </dev/null >/dev/null 2>&1
     ;;
   stop)
     wineserver -k >/dev/null 2>&1 || true

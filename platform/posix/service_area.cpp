@@ -1,8 +1,19 @@
 #include "platform/posix/backend.h"
+#include "platform/posix/service_services.h"
+#include "platform/recorded_event_log.h"
+#include "platform/simulated_service_control.h"
 
 namespace platform::posix {
 
-// Filled as the service host's platform parts arrive.
-void install_service_area(Host&) {}
+// No control manager or event log exists here: in-process stand-ins take
+// their place, and a process nobody started as a service gets 1063.
+void install_service_area(Host& host) {
+  static SimulatedServiceControl service_control(&set_last_error);
+  static RecordedEventLog event_log;
+  static StderrDialogs dialogs;
+  host.service_control = &service_control;
+  host.event_log = &event_log;
+  host.dialogs = &dialogs;
+}
 
 }  // namespace platform::posix

@@ -32,6 +32,8 @@ const std::map<uint32_t, std::wstring>& Texts() {
       {1061, L"The service cannot accept control messages at this time."},
       {1062, L"The service has not been started."},
       {1063, L"The service process could not connect to the service controller."},
+      {1066, L"The service has returned a service-specific error code."},
+      {1067, L"The process terminated unexpectedly."},
       {1072, L"The specified service has been marked for deletion."},
       {1073, L"The specified service already exists."},
       {1155, L"No application is associated with the specified file for this operation."},

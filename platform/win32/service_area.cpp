@@ -1,8 +1,15 @@
 #include "platform/win32/backend.h"
+#include "platform/win32/service_services.h"
 
 namespace platform::win32 {
 
-// Filled as the service host's platform parts arrive.
-void install_service_area(Host&) {}
+void install_service_area(Host& host) {
+  static Win32ServiceControl service_control;
+  static Win32EventLog event_log;
+  static Win32Dialogs dialogs;
+  host.service_control = &service_control;
+  host.event_log = &event_log;
+  host.dialogs = &dialogs;
+}
 
 }  // namespace platform::win32

@@ -1,0 +1,44 @@
+#include "platform/recorded_event_log.h"
+
+namespace platform {
+
+EventSourceHandle RecordedEventLog::register_source(const std::wstring& source_name) {
+  std::lock_guard lock(mutex_);
+  if (fail_registration_) {
+    fail_registration_ = false;
+    return 0;
+  }
+  sources_[next_] = source_name;
+  return next_++;
+}
+
+void RecordedEventLog::deregister_source(EventSourceHandle source) {
+  std::lock_guard lock(mutex_);
+  sources_.erase(source);
+}
+
+bool RecordedEventLog::report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
+                              const std::wstring& message) {
+  std::lock_guard lock(mutex_);
+  auto it = sources_.find(source);
+  if (it == sources_.end()) return false;
+  entries_.push_back({it->second, type, category, event_id, message});
+  return true;
+}
+
+std::vector<EventLogEntry> RecordedEventLog::entries() const {
+  std::lock_guard lock(mutex_);
+  return entries_;
+}
+
+size_t RecordedEventLog::open_sources() const {
+  std::lock_guard lock(mutex_);
+  return sources_.size();
+}
+
+void RecordedEventLog::fail_next_registration() {
+  std::lock_guard lock(mutex_);
+  fail_registration_ = true;
+}
+
+}  // namespace platform

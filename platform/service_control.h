@@ -1,0 +1,43 @@
+#pragma once
+// The service control manager as a running service sees it: the dispatcher
+// that hands started services to their entry, the control handler and the
+// status reports.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ServiceStatus {
+  uint32_t service_type = 0;
+  uint32_t current_state = 0;
+  uint32_t controls_accepted = 0;
+  uint32_t win32_exit_code = 0;
+  uint32_t service_specific_exit_code = 0;
+  uint32_t check_point = 0;
+  uint32_t wait_hint = 0;
+};
+
+// 0 is no handle.
+using ServiceStatusHandle = uintptr_t;
+// A service's control entry point: called with each control code.
+using ServiceController = void (*)(uint32_t control_code);
+// Called on a new thread for each service the control manager starts, with
+// the start arguments, the service name first.
+using ServiceEntryProc = std::function<void(const std::vector<std::wstring>& arguments)>;
+
+class ServiceControl {
+ public:
+  virtual ~ServiceControl() = default;
+  // Blocks until every started service has stopped; returns 0, or the error
+  // code at once (1063 when the process was not started as a service).
+  virtual uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) = 0;
+  // 0 on failure, with the last error set.
+  virtual ServiceStatusHandle register_control_handler(const std::wstring& service_name,
+                                                       ServiceController controller) = 0;
+  // False on failure, with the last error set.
+  virtual bool set_status(ServiceStatusHandle handle, const ServiceStatus& status) = 0;
+};
+
+}  // namespace platform

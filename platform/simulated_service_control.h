@@ -1,0 +1,76 @@
+#pragma once
+// An in-process control manager for a process that no real one started:
+// the host's backend, and the stand-in that tests drive. A test queues a
+// start, runs the dispatcher on a thread of its own, sends control codes
+// and reads every status report each service made.
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "platform/service_control.h"
+
+namespace platform {
+
+class SimulatedServiceControl : public ServiceControl {
+ public:
+  // `set_last_error` receives the error code of each failed call, so the
+  // platform's last-error reading sees it.
+  explicit SimulatedServiceControl(std::function<void(uint32_t)> set_last_error = {});
+  ~SimulatedServiceControl() override;
+
+  // Test API.
+  // The service is started when the dispatcher runs (at once if it does).
+  void start_service(const std::wstring& name, std::vector<std::wstring> extra_arguments = {});
+  // Calls the service's control handler on the dispatcher's thread and
+  // returns once it has; 0, or 1062 when the service is not running.
+  uint32_t send_control(const std::wstring& name, uint32_t code);
+  std::vector<ServiceStatus> reports(const std::wstring& name) const;
+  // Waits until the service has reported `state` (1 stopped ... 7 paused).
+  bool wait_for_state(const std::wstring& name, uint32_t state,
+                      std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+  // The next handler registration, or status report, fails with `code`.
+  void fail_next_registration(uint32_t code);
+  void fail_next_status(uint32_t code);
+  // The error code of the calling thread's last failed call.
+  uint32_t last_error() const;
+
+  uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
+  ServiceStatusHandle register_control_handler(const std::wstring& service_name,
+                                               ServiceController controller) override;
+  bool set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;
+
+ private:
+  struct Service {
+    std::wstring name;
+    ServiceController controller = nullptr;
+    ServiceStatusHandle handle = 0;
+    std::vector<ServiceStatus> reports;
+    bool entry_running = false;
+  };
+  struct Control {
+    std::wstring name;
+    uint32_t code;
+    bool delivered = false;
+  };
+
+  Service* Find(const std::wstring& name);
+  const Service* Find(const std::wstring& name) const;
+  bool AllStopped() const;
+  void Fail(uint32_t code);
+
+  std::function<void(uint32_t)> set_last_error_;
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  std::deque<std::vector<std::wstring>> pending_starts_;
+  std::deque<Control*> controls_;
+  std::deque<Service> services_;
+  std::vector<std::thread> entries_;
+  bool dispatching_ = false;
+  ServiceStatusHandle next_handle_ = 1;
+  uint32_t fail_registration_ = 0;
+  uint32_t fail_status_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,22 @@
+#include <windows.h>
+
+#include "platform/win32/service_services.h"
+
+namespace platform::win32 {
+
+EventSourceHandle Win32EventLog::register_source(const std::wstring& source_name) {
+  return reinterpret_cast<EventSourceHandle>(RegisterEventSourceW(nullptr, source_name.c_str()));
+}
+
+void Win32EventLog::deregister_source(EventSourceHandle source) {
+  DeregisterEventSource(reinterpret_cast<HANDLE>(source));
+}
+
+bool Win32EventLog::report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
+                           const std::wstring& message) {
+  const wchar_t* strings[1] = {message.c_str()};
+  return ReportEventW(reinterpret_cast<HANDLE>(source), type, category, event_id, nullptr, 1, 0, strings,
+                      nullptr) != FALSE;
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,201 @@
+#include "service/service.h"
+
+#include <cwctype>
+
+#include "base/exceptions.h"
+#include "base/format.h"
+#include "platform/host.h"
+#include "platform/system_errors.h"
+#include "service/service_thread.h"
+#include "service/status_report.h"
+#include "timers/message_queue.h"
+
+namespace service {
+
+namespace {
+
+constexpr uint32_t SERVICE_WIN32_OWN_PROCESS = 0x10;
+constexpr uint32_t SERVICE_WIN32_SHARE_PROCESS = 0x20;
+constexpr uint32_t SERVICE_INTERACTIVE_PROCESS = 0x100;
+constexpr uint32_t SERVICE_ACCEPT_STOP = 1;
+constexpr uint32_t SERVICE_ACCEPT_PAUSE_CONTINUE = 2;
+constexpr uint32_t SERVICE_ACCEPT_SHUTDOWN = 4;
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::towupper(a[i]) != std::towupper(b[i])) return false;
+  return true;
+}
+
+std::wstring LastSystemErrorText() {
+  auto* errors = platform::host().system_errors;
+  return errors ? base::SysErrorMessage(errors->last_error()) : std::wstring();
+}
+
+}  // namespace
+
+std::wstring CurrentExceptionMessage() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return base::ExceptionMessage(e);
+  } catch (...) {
+    return L"Unknown exception";
+  }
+}
+
+TService::TService(std::wstring name, IServiceApplication* application) : FApplication(application) {
+  SetName(std::move(name));
+}
+
+TService::~TService() = default;
+
+void TService::SetOnStop(TStopEvent h) {
+  FOnStop = std::move(h);
+  FAllowStop = true;
+}
+
+void TService::SetOnPause(TPauseEvent h) {
+  FOnPause = std::move(h);
+  FAllowPause = true;
+}
+
+void TService::SetOnContinue(TContinueEvent h) {
+  FOnContinue = std::move(h);
+  FAllowPause = true;
+}
+
+bool TService::Terminated() const { return FServiceThread ? FServiceThread->Terminated() : false; }
+
+void TService::SetStatus(TCurrentStatus value) {
+  FStatus = value;
+  ReportStatus();
+}
+
+uint32_t TService::ServiceTypeCode() const {
+  switch (FServiceType) {
+    case TServiceType::stDevice: return 0x1;
+    case TServiceType::stFileSystem: return 0x2;
+    case TServiceType::stWin32: break;
+  }
+  const bool shared = FApplication && FApplication->ServiceCount() > 1;
+  uint32_t code = shared ? SERVICE_WIN32_SHARE_PROCESS : SERVICE_WIN32_OWN_PROCESS;
+  if (FInteractive) code |= SERVICE_INTERACTIVE_PROCESS;
+  return code;
+}
+
+uint32_t TService::ControlsAccepted() const {
+  uint32_t accepted = SERVICE_ACCEPT_SHUTDOWN;
+  if (FAllowStop) accepted |= SERVICE_ACCEPT_STOP;
+  if (FAllowPause) accepted |= SERVICE_ACCEPT_PAUSE_CONTINUE;
+  return accepted;
+}
+
+void TService::ReportStatus() {
+  const platform::ServiceStatus status = BuildStatusReport(
+      {FStatus, ServiceTypeCode(), ControlsAccepted(), FErrCode, FWin32ErrorCode, FWaitHint}, ProcessStatusMemory());
+  if (!platform::host().service_control->set_status(FStatusHandle, status)) LogMessage(LastSystemErrorText());
+}
+
+void TService::LogMessage(const std::wstring& Message, uint16_t EventType, uint16_t Category, uint32_t ID) {
+  if (!FEventLogger) FEventLogger = std::make_unique<TEventLogger>(Name());
+  FEventLogger->LogMessage(Message, EventType, Category, ID);
+}
+
+void TService::EnterService(const std::vector<std::wstring>& arguments) {
+  FParams.insert(FParams.end(), arguments.begin(), arguments.end());
+  FStatusHandle = platform::host().service_control->register_control_handler(Name(), GetServiceController());
+  if (FStatusHandle == 0) {
+    LogMessage(LastSystemErrorText());
+    return;
+  }
+  RunService();
+}
+
+void TService::RunService() {
+  try {
+    try {
+      SetStatus(TCurrentStatus::csStartPending);
+      auto thread = std::make_unique<TServiceThread>(this);
+      FServiceThread = thread.get();
+      FServiceThreadId = thread->ThreadID();
+      thread->Start();
+      thread->WaitFor();
+      FServiceThreadId = 0;
+      FServiceThread = nullptr;
+    } catch (...) {
+      FServiceThreadId = 0;
+      FServiceThread = nullptr;
+      SetStatus(TCurrentStatus::csStopped);
+      throw;
+    }
+    SetStatus(TCurrentStatus::csStopped);
+  } catch (...) {
+    LogMessage(base::Format(L"Service failed on %s: %s", {std::wstring(L"execute"), CurrentExceptionMessage()}));
+  }
+}
+
+// A request that finds no service thread (before it exists or after it has
+// ended) is dropped, as is a failed post. Posting is the wake-up for a
+// paused service thread: it waits on its queue for the next request.
+void TService::PostControlRequest(uint32_t CtrlCode) {
+  if (const uint32_t thread = FServiceThreadId) {
+    timers::PostToThread(thread, CM_SERVICE_CONTROL_CODE, CtrlCode, 0);
+  }
+}
+
+bool TService::HandleStop() {
+  SetStatus(TCurrentStatus::csStopPending);
+  bool stopped = true;
+  if (FOnStop) FOnStop(this, stopped);
+  if (stopped && FServiceThread) FServiceThread->Terminate();
+  return stopped;
+}
+
+bool TService::HandlePause() {
+  SetStatus(TCurrentStatus::csPausePending);
+  bool paused = true;
+  if (FOnPause) FOnPause(this, paused);
+  if (paused) {
+    SetStatus(TCurrentStatus::csPaused);
+    // Only the service thread parks itself; nothing else may be held here.
+    if (FServiceThread && FServiceThread->ThreadID() == timers::CurrentThreadId()) FServiceThread->Park();
+  }
+  return paused;
+}
+
+bool TService::HandleContinue() {
+  SetStatus(TCurrentStatus::csContinuePending);
+  bool continued = true;
+  if (FOnContinue) FOnContinue(this, continued);
+  if (continued) SetStatus(TCurrentStatus::csRunning);
+  return continued;
+}
+
+void TService::HandleInterrogate() { ReportStatus(); }
+
+void TService::HandleShutdown() {
+  SetStatus(TCurrentStatus::csStopPending);
+  try {
+    if (FOnShutdown) FOnShutdown(this);
+  } catch (...) {
+    if (FServiceThread) FServiceThread->Terminate();
+    throw;
+  }
+  if (FServiceThread) FServiceThread->Terminate();
+}
+
+bool TService::HandleCustomControl(uint32_t) { return true; }
+
+void ServiceEntry(const std::vector<TService*>& services, const std::vector<std::wstring>& arguments) {
+  if (arguments.empty()) return;
+  for (TService* s : services) {
+    if (SameText(s->Name(), arguments[0])) {
+      s->EnterService(arguments);
+      return;
+    }
+  }
+}
+
+}  // namespace service

@@ -1,0 +1,100 @@
+#include "service/service_thread.h"
+
+#include "base/format.h"
+#include "service/service.h"
+#include "timers/message_queue.h"
+
+namespace service {
+
+namespace {
+
+const wchar_t* OperationWord(uint32_t code) {
+  switch (code) {
+    case SERVICE_CONTROL_STOP: return L"stop";
+    case SERVICE_CONTROL_PAUSE: return L"pause";
+    case SERVICE_CONTROL_CONTINUE: return L"continue";
+    case SERVICE_CONTROL_INTERROGATE: return L"interrogate";
+    case SERVICE_CONTROL_SHUTDOWN: return L"shutdown";
+    default: return nullptr;
+  }
+}
+
+bool IsControlRequest(const timers::TMessage& m) { return m.window == 0 && m.message == CM_SERVICE_CONTROL_CODE; }
+
+}  // namespace
+
+void TServiceThread::Execute() {
+  // The queue exists before anything is reported, so requests sent from
+  // then on wait in it.
+  timers::EnsureMessageQueue();
+  try {
+    IServiceApplication* app = FService->Application();
+    if (app && app->DelayInitialize()) app->Initialize();
+    FService->SetStatus(TCurrentStatus::csStartPending);
+    bool started = true;
+    if (FService->FOnStart) FService->FOnStart(FService, started);
+    if (!started) return;
+    try {
+      FService->SetStatus(TCurrentStatus::csRunning);
+      if (FService->FOnExecute) FService->FOnExecute(FService);
+      else ProcessRequests(true);
+      ProcessRequests(false);
+    } catch (...) {
+      FService->LogMessage(
+          base::Format(L"Service failed on %s: %s", {std::wstring(L"execute"), CurrentExceptionMessage()}));
+    }
+  } catch (...) {
+    FService->LogMessage(
+        base::Format(L"Service failed on %s: %s", {std::wstring(L"start"), CurrentExceptionMessage()}));
+  }
+}
+
+void TServiceThread::ProcessRequests(bool WaitForMessage) {
+  for (;;) {
+    if (WaitForMessage && Terminated()) return;
+    timers::TMessage message;
+    if (WaitForMessage) {
+      if (!timers::TakeMessage(message)) return;
+    } else if (!timers::TryTakeMessage(message)) {
+      return;
+    }
+    if (IsControlRequest(message)) HandleControlRequest(static_cast<uint32_t>(message.wparam));
+    else timers::DispatchToWindow(message);
+  }
+}
+
+void TServiceThread::HandleControlRequest(uint32_t code) {
+  const TCurrentStatus previous = FService->Status();
+  bool ok = true;
+  try {
+    switch (code) {
+      case SERVICE_CONTROL_STOP: ok = FService->HandleStop(); break;
+      case SERVICE_CONTROL_PAUSE: ok = FService->HandlePause(); break;
+      case SERVICE_CONTROL_CONTINUE: ok = FService->HandleContinue(); break;
+      case SERVICE_CONTROL_INTERROGATE: FService->HandleInterrogate(); break;
+      case SERVICE_CONTROL_SHUTDOWN: FService->HandleShutdown(); break;
+      default: ok = FService->HandleCustomControl(code); break;
+    }
+    if (!ok) FService->SetStatus(previous);
+  } catch (...) {
+    const std::wstring message = CurrentExceptionMessage();
+    if (code != SERVICE_CONTROL_SHUTDOWN) FService->SetStatus(previous);
+    if (const wchar_t* word = OperationWord(code)) {
+      FService->LogMessage(base::Format(L"Service failed on %s: %s", {std::wstring(word), message}));
+    } else {
+      FService->LogMessage(
+          base::Format(L"Service failed in custom message(%d): %s", {static_cast<int64_t>(code), message}));
+    }
+  }
+}
+
+// Parking on the queue rather than suspending the thread: a request posted
+// at any moment of the pause, even before the thread has begun to wait,
+// is in the queue and ends the wait. Ticks are not looked at meanwhile.
+void TServiceThread::Park() {
+  parked_ = true;
+  timers::ParkUntil(IsControlRequest);
+  parked_ = false;
+}
+
+}  // namespace service

@@ -1,0 +1,52 @@
+#pragma once
+// The vocabulary of a service: its states, kinds and handler types.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace service {
+
+class TService;
+
+enum class TCurrentStatus {
+  csStopped,
+  csStartPending,
+  csStopPending,
+  csRunning,
+  csContinuePending,
+  csPausePending,
+  csPaused
+};
+
+enum class TServiceType { stWin32, stDevice, stFileSystem };
+enum class TStartType { stBoot, stSystem, stAuto, stManual, stDisabled };
+enum class TErrorSeverity { esIgnore, esNormal, esSevere, esCritical };
+
+struct TDependency {
+  std::wstring Name;
+  bool IsGroup = false;
+};
+using TDependencies = std::vector<TDependency>;
+
+using TServiceEvent = std::function<void(TService* Sender)>;
+using TStartEvent = std::function<void(TService* Sender, bool& Started)>;
+using TStopEvent = std::function<void(TService* Sender, bool& Stopped)>;
+using TPauseEvent = std::function<void(TService* Sender, bool& Paused)>;
+using TContinueEvent = std::function<void(TService* Sender, bool& Continued)>;
+
+// Control codes the host knows by name; others are custom codes.
+inline constexpr uint32_t SERVICE_CONTROL_STOP = 1;
+inline constexpr uint32_t SERVICE_CONTROL_PAUSE = 2;
+inline constexpr uint32_t SERVICE_CONTROL_CONTINUE = 3;
+inline constexpr uint32_t SERVICE_CONTROL_INTERROGATE = 4;
+inline constexpr uint32_t SERVICE_CONTROL_SHUTDOWN = 5;
+
+// The thread message that carries a control request to the service thread.
+inline constexpr uint32_t CM_SERVICE_CONTROL_CODE = 1024 + 1;
+
+// The platform's dwCurrentState for a status (1 stopped ... 7 paused).
+uint32_t StateCode(TCurrentStatus status);
+bool IsPending(TCurrentStatus status);
+
+}  // namespace service

@@ -1,0 +1,140 @@
+#include <memory>
+
+#include "service_fixture.h"
+#include "timers/timer.h"
+
+using namespace service_test;
+using service::TService;
+
+namespace {
+
+// A service whose start arms a timer on the service thread, as the module's
+// start handler does.
+class TimedServiceHost : public ServiceHost {
+ protected:
+  timers::TTimer timer;
+  std::function<void()> on_tick = [] {};
+
+  void ArmOnStart(uint32_t interval) {
+    svc.SetOnStart([this, interval](TService*, bool&) {
+      timer.SetInterval(interval);
+      timer.SetOnTimer([this](timers::TComponent*) {
+        svc.journal.Add("tick");
+        on_tick();
+      });
+    });
+  }
+};
+
+}  // namespace
+
+TEST_F(TimedServiceHost, RequestArrivingDuringALongTickRunsAfterIt) {
+  std::atomic<bool> in_tick{false};
+  on_tick = [&] {
+    if (svc.journal.Count("tick") != 1) return;
+    in_tick = true;
+    std::this_thread::sleep_for(300ms);
+    svc.journal.Add("tick done");
+  };
+  ArmOnStart(20);
+  Start();
+  while (!in_tick) std::this_thread::sleep_for(1ms);
+  Send(service::SERVICE_CONTROL_INTERROGATE);  // queued behind the tick
+  ASSERT_TRUE(Reported(4));
+  const auto events = svc.journal.Events();
+  const auto done = std::find(events.begin(), events.end(), "tick done");
+  const auto asked = std::find(events.begin(), events.end(), "interrogate");
+  ASSERT_NE(asked, events.end());
+  EXPECT_LT(done, asked);
+}
+
+TEST_F(TimedServiceHost, TickFallenDueDuringStopRunsOnceInTheFinalDrain) {
+  svc.SetOnStop([&](TService*, bool&) {
+    svc.journal.Add("stop");
+    std::this_thread::sleep_for(150ms);  // the 40 ms timer falls due meanwhile
+  });
+  ArmOnStart(40);
+  Start();
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
+  Send(service::SERVICE_CONTROL_STOP);
+  ASSERT_TRUE(Finished());
+  const auto events = svc.journal.Events();
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events[events.size() - 2], "stop");
+  EXPECT_EQ(events.back(), "tick");
+}
+
+TEST_F(TimedServiceHost, PausedThreadRunsNothingUntilTheNextRequestThenOneTick) {
+  ArmOnStart(100);
+  Start();
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
+  while (svc.journal.Count("tick") < 1) std::this_thread::sleep_for(1ms);
+  Send(service::SERVICE_CONTROL_PAUSE);
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kPaused));
+  const size_t ticks = svc.journal.Count("tick");
+  std::this_thread::sleep_for(450ms);  // four periods
+  EXPECT_EQ(svc.journal.Count("tick"), ticks);
+  EXPECT_TRUE(svc.ServiceThread()->Parked());
+
+  Send(service::SERVICE_CONTROL_INTERROGATE);
+  while (svc.journal.Count("tick") == ticks) std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(svc.journal.Count("tick"), ticks + 1);  // one, not one per missed period
+  // Still reported paused, yet ticking again.
+  EXPECT_EQ(States().back(), kPaused);
+  const auto events = svc.journal.Events();
+  EXPECT_EQ(events[events.size() - 2], "interrogate");
+  while (svc.journal.Count("tick") < ticks + 2) std::this_thread::sleep_for(1ms);
+  EXPECT_FALSE(svc.ServiceThread()->Parked());
+}
+
+TEST_F(ServiceHost, PauseAndContinueReportTheirPendingStates) {
+  svc.SetOnContinue([](TService*, bool& continued) { continued = false; });
+  Start();
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
+  Send(service::SERVICE_CONTROL_PAUSE);
+  Send(service::SERVICE_CONTROL_CONTINUE);  // refused: back to paused, but awake
+  Send(service::SERVICE_CONTROL_CONTINUE);  // the thread was not parked again
+  ASSERT_TRUE(Reported(9));
+  EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kStartPending, kRunning, kPausePending, kPaused,
+                                             kContinuePending, kPaused, kContinuePending, kPaused}));
+}
+
+TEST_F(ServiceHost, RequestPostedWhilePausingStillWakesTheThread) {
+  // The pause handler itself posts: the request exists before the thread
+  // has begun to wait, the moment a wake-up is easiest to lose.
+  svc.SetOnPause([](TService* s, bool&) { s->PostControlRequest(service::SERVICE_CONTROL_CONTINUE); });
+  Start();
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
+  Send(service::SERVICE_CONTROL_PAUSE);
+  ASSERT_TRUE(Reported(7, 5s));
+  EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kStartPending, kRunning, kPausePending, kPaused,
+                                             kContinuePending, kRunning}));
+}
+
+TEST_F(ServiceHost, StormOfPauseContinueAndInterrogateIsHandledCompletely) {
+  std::atomic<int> pauses{0}, continues{0};
+  svc.SetOnPause([&](TService*, bool&) { ++pauses; });
+  svc.SetOnContinue([&](TService*, bool&) { ++continues; });
+  Start();
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
+  constexpr int kRounds = 2000;
+  std::thread sender([] {
+    for (int i = 0; i < kRounds; ++i) {
+      TestService::Controller(service::SERVICE_CONTROL_PAUSE);
+      TestService::Controller(service::SERVICE_CONTROL_CONTINUE);
+      TestService::Controller(service::SERVICE_CONTROL_INTERROGATE);
+      if (i % 3 == 0) TestService::Controller(service::SERVICE_CONTROL_PAUSE);
+    }
+  });
+  sender.join();
+  TestService::Controller(service::SERVICE_CONTROL_STOP);
+  if (!Finished(60s)) {
+    ADD_FAILURE() << "service thread stuck after " << pauses << " pauses";
+    std::abort();  // a parked thread would hang the program instead
+  }
+  EXPECT_EQ(pauses, kRounds + (kRounds + 2) / 3);
+  EXPECT_EQ(continues, kRounds);
+  EXPECT_EQ(svc.journal.Count("interrogate"), static_cast<size_t>(kRounds));
+  EXPECT_EQ(States().back(), kStopped);
+}

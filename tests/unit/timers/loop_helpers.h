@@ -1,0 +1,34 @@
+#pragma once
+// Drives the calling thread's queue for a while, as a message loop would.
+#include <chrono>
+#include <thread>
+
+#include "timers/message_queue.h"
+
+namespace timers_test {
+
+using namespace std::chrono_literals;
+using SteadyClock = std::chrono::steady_clock;
+
+inline void PumpFor(std::chrono::milliseconds span) {
+  const auto end = SteadyClock::now() + span;
+  while (SteadyClock::now() < end) {
+    timers::TMessage m;
+    if (timers::TryTakeMessage(m)) timers::DispatchToWindow(m);
+    else std::this_thread::sleep_for(1ms);
+  }
+}
+
+// Pumps until `done` holds or the time is up; returns `done()`.
+template <class Predicate>
+bool PumpUntil(Predicate done, std::chrono::milliseconds limit = 5000ms) {
+  const auto end = SteadyClock::now() + limit;
+  while (!done() && SteadyClock::now() < end) {
+    timers::TMessage m;
+    if (timers::TryTakeMessage(m)) timers::DispatchToWindow(m);
+    else std::this_thread::sleep_for(1ms);
+  }
+  return done();
+}
+
+}  // namespace timers_test

@@ -1,0 +1,257 @@
+#include "timers/message_queue.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "platform/host.h"
+#include "platform/threads.h"
+
+namespace timers {
+
+using Clock = std::chrono::steady_clock;
+
+class MessageQueue {
+ public:
+  struct Timer {
+    WindowHandle window;
+    uint32_t id;
+    Clock::duration interval;
+    Clock::time_point due;
+  };
+
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::deque<TMessage> posted;
+  std::map<WindowHandle, std::shared_ptr<WindowProc>> windows;
+  std::vector<Timer> timers;
+  bool closed = false;
+
+  bool Post(const TMessage& message) {
+    {
+      std::lock_guard lock(mutex);
+      if (closed) return false;
+      posted.push_back(message);
+    }
+    arrived.notify_all();
+    return true;
+  }
+
+  // Posted messages first; a tick only when none is waiting.
+  bool Take(TMessage& out, bool wait) {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      if (!posted.empty()) {
+        out = posted.front();
+        posted.pop_front();
+        return true;
+      }
+      Timer* next = Earliest();
+      const auto now = Clock::now();
+      if (next && next->due <= now) {
+        out = TMessage{next->window, WM_TIMER, next->id, 0};
+        // Missed periods do not pile up: the next period starts now.
+        next->due = now + next->interval;
+        return true;
+      }
+      if (!wait) return false;
+      if (next) arrived.wait_until(lock, next->due);
+      else arrived.wait(lock);
+    }
+  }
+
+  void WaitForAny() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      if (!posted.empty()) return;
+      Timer* next = Earliest();
+      if (next && next->due <= Clock::now()) return;
+      if (next) arrived.wait_until(lock, next->due);
+      else arrived.wait(lock);
+    }
+  }
+
+  void Park(const std::function<bool(const TMessage&)>& wakes) {
+    std::unique_lock lock(mutex);
+    arrived.wait(lock, [&] { return std::any_of(posted.begin(), posted.end(), wakes); });
+  }
+
+ private:
+  Timer* Earliest() {
+    Timer* next = nullptr;
+    for (auto& t : timers)
+      if (!next || t.due < next->due) next = &t;
+    return next;
+  }
+};
+
+namespace {
+
+// Which queue a thread id or a window handle belongs to.
+struct Directory {
+  std::mutex mutex;
+  std::map<uint32_t, std::shared_ptr<MessageQueue>> by_thread;
+  std::map<WindowHandle, std::weak_ptr<MessageQueue>> by_window;
+  std::atomic<WindowHandle> next_window{1};
+};
+
+Directory& directory() {
+  static Directory* instance = new Directory;  // outlives every thread's queue
+  return *instance;
+}
+
+void CloseQueue(uint32_t thread_id, const std::shared_ptr<MessageQueue>& queue) {
+  std::vector<WindowHandle> gone;
+  {
+    std::lock_guard lock(queue->mutex);
+    queue->closed = true;
+    for (auto& [handle, proc] : queue->windows) gone.push_back(handle);
+    queue->windows.clear();
+    queue->timers.clear();
+    queue->posted.clear();
+  }
+  Directory& d = directory();
+  std::lock_guard lock(d.mutex);
+  d.by_thread.erase(thread_id);
+  for (WindowHandle h : gone) d.by_window.erase(h);
+}
+
+// The windows and timers of a thread go away when the thread ends.
+struct ThreadQueue {
+  uint32_t thread_id = 0;
+  std::shared_ptr<MessageQueue> queue;
+  ~ThreadQueue() {
+    if (queue) CloseQueue(thread_id, queue);
+  }
+};
+
+thread_local ThreadQueue current;
+
+MessageQueue& Current() {
+  if (!current.queue) {
+    current.thread_id = CurrentThreadId();
+    current.queue = std::make_shared<MessageQueue>();
+    Directory& d = directory();
+    std::lock_guard lock(d.mutex);
+    d.by_thread[current.thread_id] = current.queue;
+  }
+  return *current.queue;
+}
+
+std::shared_ptr<MessageQueue> QueueOfThread(uint32_t thread_id) {
+  Directory& d = directory();
+  std::lock_guard lock(d.mutex);
+  auto it = d.by_thread.find(thread_id);
+  return it == d.by_thread.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<MessageQueue> QueueOfWindow(WindowHandle window) {
+  Directory& d = directory();
+  std::lock_guard lock(d.mutex);
+  auto it = d.by_window.find(window);
+  return it == d.by_window.end() ? nullptr : it->second.lock();
+}
+
+}  // namespace
+
+uint32_t CurrentThreadId() { return platform::host().threads->current_thread_id(); }
+
+void EnsureMessageQueue() { Current(); }
+
+bool PostToThread(uint32_t thread_id, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  auto queue = QueueOfThread(thread_id);
+  return queue && queue->Post(TMessage{0, message, wparam, lparam});
+}
+
+bool PostToWindow(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  auto queue = QueueOfWindow(window);
+  return queue && queue->Post(TMessage{window, message, wparam, lparam});
+}
+
+void PostQuitMessage() { Current().Post(TMessage{0, WM_QUIT, 0, 0}); }
+
+bool TakeMessage(TMessage& message) {
+  Current().Take(message, true);
+  return message.message != WM_QUIT;
+}
+
+bool TryTakeMessage(TMessage& message) { return Current().Take(message, false); }
+
+void WaitMessage() { Current().WaitForAny(); }
+
+void ParkUntil(const std::function<bool(const TMessage&)>& wakes) { Current().Park(wakes); }
+
+void DispatchToWindow(const TMessage& message) {
+  if (message.window == 0) return;
+  auto queue = QueueOfWindow(message.window);
+  if (!queue) return;
+  std::shared_ptr<WindowProc> procedure;
+  {
+    std::lock_guard lock(queue->mutex);
+    auto it = queue->windows.find(message.window);
+    if (it == queue->windows.end()) return;
+    procedure = it->second;
+  }
+  (*procedure)(message);
+}
+
+WindowHandle CreateMessageWindow(WindowProc procedure) {
+  MessageQueue& queue = Current();
+  Directory& d = directory();
+  const WindowHandle handle = d.next_window++;
+  {
+    std::lock_guard lock(queue.mutex);
+    queue.windows[handle] = std::make_shared<WindowProc>(std::move(procedure));
+  }
+  std::lock_guard lock(d.mutex);
+  d.by_window[handle] = current.queue;
+  return handle;
+}
+
+// Unlike the platform's windows, ours can be destroyed from any thread:
+// a window left behind on another thread would keep a procedure bound to
+// an object that may be freed long before that thread ends.
+bool DestroyMessageWindow(WindowHandle window) {
+  auto queue = QueueOfWindow(window);
+  if (!queue) return false;
+  {
+    std::lock_guard lock(queue->mutex);
+    queue->windows.erase(window);
+    std::erase_if(queue->timers, [&](const MessageQueue::Timer& t) { return t.window == window; });
+  }
+  Directory& d = directory();
+  std::lock_guard lock(d.mutex);
+  d.by_window.erase(window);
+  return true;
+}
+
+bool IsWindow(WindowHandle window) { return QueueOfWindow(window) != nullptr; }
+
+bool SetTimer(WindowHandle window, uint32_t id, uint32_t interval_ms) {
+  auto queue = QueueOfWindow(window);
+  if (!queue) return false;
+  const auto interval = std::chrono::milliseconds(std::max<uint32_t>(interval_ms, 1));
+  {
+    std::lock_guard lock(queue->mutex);
+    if (!queue->windows.count(window)) return false;
+    std::erase_if(queue->timers, [&](const MessageQueue::Timer& t) { return t.window == window && t.id == id; });
+    queue->timers.push_back({window, id, interval, Clock::now() + interval});
+  }
+  queue->arrived.notify_all();  // a waiting thread must see the new deadline
+  return true;
+}
+
+bool KillTimer(WindowHandle window, uint32_t id) {
+  auto queue = QueueOfWindow(window);
+  if (!queue) return false;
+  std::lock_guard lock(queue->mutex);
+  return std::erase_if(queue->timers,
+                       [&](const MessageQueue::Timer& t) { return t.window == window && t.id == id; }) > 0;
+}
+
+}  // namespace timers

@@ -1,0 +1,43 @@
+#pragma once
+// A periodic tick delivered inside the message loop of the thread that
+// armed it, never overlapping that thread's other work.
+#include <cstdint>
+#include <functional>
+
+#include "timers/component.h"
+#include "timers/message_queue.h"
+
+namespace timers {
+
+using TNotifyEvent = std::function<void(TComponent* Sender)>;
+
+class TTimer : public TComponent {
+ public:
+  TTimer() = default;
+  ~TTimer() override;
+  TTimer(const TTimer&) = delete;
+  TTimer& operator=(const TTimer&) = delete;
+
+  uint32_t Interval() const { return interval_; }
+  bool Enabled() const { return enabled_; }
+  const TNotifyEvent& OnTimer() const { return on_timer_; }
+
+  // Raise EOutOfResources when no platform timer can be had.
+  void SetInterval(uint32_t milliseconds);
+  void SetEnabled(bool enabled);
+  void SetOnTimer(TNotifyEvent handler);
+
+  // True while a notification window exists for it.
+  bool Armed() const { return window_ != 0; }
+
+ private:
+  void UpdateTimer();
+  void WindowProcedure(const TMessage& message);
+
+  uint32_t interval_ = 1000;
+  bool enabled_ = true;
+  TNotifyEvent on_timer_;
+  WindowHandle window_ = 0;
+};
+
+}  // namespace timers
