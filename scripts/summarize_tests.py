@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
 """Counts test cases over every target and prints "N passed, N failed".
 
-GoogleTest programs write one XML file each; a program that crashed before
-writing it counts as one failure through CTest's own report. A failed build
-counts as one failure too.
+GoogleTest programs write one XML file each, counted case by case; any other
+CTest test counts once by its verdict. A failed build counts as one failure.
 """
 import glob
 import os
@@ -19,15 +18,24 @@ def gtest_counts(path):
     return total - failed - skipped, failed
 
 
-def ctest_failures_without_results(ctest_xml, results_dir):
+def plain_ctest_counts(ctest_xml, results_dir):
+    """Tests without a GoogleTest result file (scripted checks, or programs
+    that died first) count once each by CTest's verdict. The Wine prefix
+    fixtures are set-up steps, not tests."""
     if not os.path.exists(ctest_xml):
-        return 0
-    missing = 0
+        return 0, 0
+    passed = failed = 0
     for case in ET.parse(ctest_xml).getroot().iter("testcase"):
-        failed = case.find("failure") is not None or case.get("status") == "fail"
-        if failed and not os.path.exists(os.path.join(results_dir, case.get("name") + ".xml")):
-            missing += 1
-    return missing
+        name = case.get("name")
+        if name.startswith("wine_prefix_") and case.get("status") != "fail":
+            continue
+        if os.path.exists(os.path.join(results_dir, name + ".xml")):
+            continue
+        if case.find("failure") is not None or case.get("status") == "fail":
+            failed += 1
+        elif case.get("status") == "run":
+            passed += 1
+    return passed, failed
 
 
 def main(build):
@@ -38,7 +46,9 @@ def main(build):
             p, f = gtest_counts(path)
             passed += p
             failed += f
-        failed += ctest_failures_without_results(os.path.join(build, preset + "-ctest.xml"), results)
+        p, f = plain_ctest_counts(os.path.join(build, preset + "-ctest.xml"), results)
+        passed += p
+        failed += f
     for path in glob.glob(os.path.join(build, "e2e-results", "*.xml")):
         p, f = gtest_counts(path)
         passed += p
