@@ -27,6 +27,10 @@ class Threads {
   virtual uint32_t current_thread_id() = 0;
   // Names the calling thread for debuggers; no effect without one.
   virtual void name_current_thread(const char* name) = 0;
+  // Calls cleanup(value) when the calling thread ends. Use this instead of
+  // thread_local objects with destructors: MinGW's thread library can wedge
+  // the process exit after such destructors ran on threads it did not create.
+  virtual void at_current_thread_exit(void (*cleanup)(void*), void* value) = 0;
 };
 
 }  // namespace platform

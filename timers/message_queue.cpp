@@ -125,22 +125,30 @@ void CloseQueue(uint32_t thread_id, const std::shared_ptr<MessageQueue>& queue) 
 struct ThreadQueue {
   uint32_t thread_id = 0;
   std::shared_ptr<MessageQueue> queue;
-  ~ThreadQueue() {
-    if (queue) CloseQueue(thread_id, queue);
-  }
 };
 
-thread_local ThreadQueue current;
+void CloseThreadQueue(void* holder) {
+  auto* own = static_cast<ThreadQueue*>(holder);
+  CloseQueue(own->thread_id, own->queue);
+  delete own;
+}
+
+// A plain pointer: the queue is closed through the platform's thread-exit
+// callback, not by a thread_local destructor.
+thread_local ThreadQueue* current = nullptr;
 
 MessageQueue& Current() {
-  if (!current.queue) {
-    current.thread_id = CurrentThreadId();
-    current.queue = std::make_shared<MessageQueue>();
-    Directory& d = directory();
-    std::lock_guard lock(d.mutex);
-    d.by_thread[current.thread_id] = current.queue;
+  if (!current) {
+    auto* own = new ThreadQueue{CurrentThreadId(), std::make_shared<MessageQueue>()};
+    {
+      Directory& d = directory();
+      std::lock_guard lock(d.mutex);
+      d.by_thread[own->thread_id] = own->queue;
+    }
+    current = own;
+    platform::host().threads->at_current_thread_exit(CloseThreadQueue, own);
   }
-  return *current.queue;
+  return *current->queue;
 }
 
 std::shared_ptr<MessageQueue> QueueOfThread(uint32_t thread_id) {
@@ -209,7 +217,7 @@ WindowHandle CreateMessageWindow(WindowProc procedure) {
     queue.windows[handle] = std::make_shared<WindowProc>(std::move(procedure));
   }
   std::lock_guard lock(d.mutex);
-  d.by_window[handle] = current.queue;
+  d.by_window[handle] = current->queue;
   return handle;
 }
 

@@ -46,6 +46,7 @@ class PosixThreads : public Threads {
   std::unique_ptr<ThreadHandle> create_suspended(std::function<void()> body) override;
   uint32_t current_thread_id() override;
   void name_current_thread(const char* name) override;
+  void at_current_thread_exit(void (*cleanup)(void*), void* value) override;
 };
 
 class PosixClock : public Clock {

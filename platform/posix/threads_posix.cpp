@@ -8,6 +8,8 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/posix/base_services.h"
 
@@ -107,6 +109,36 @@ std::unique_ptr<ThreadHandle> PosixThreads::create_suspended(std::function<void(
 }
 
 uint32_t PosixThreads::current_thread_id() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+
+namespace {
+
+using ExitList = std::vector<std::pair<void (*)(void*), void*>>;
+
+void RunExitList(void* list) {
+  auto* entries = static_cast<ExitList*>(list);
+  for (auto& [cleanup, value] : *entries) cleanup(value);
+  delete entries;
+}
+
+pthread_key_t ExitKey() {
+  static pthread_key_t key = [] {
+    pthread_key_t k;
+    pthread_key_create(&k, RunExitList);
+    return k;
+  }();
+  return key;
+}
+
+}  // namespace
+
+void PosixThreads::at_current_thread_exit(void (*cleanup)(void*), void* value) {
+  auto* list = static_cast<ExitList*>(pthread_getspecific(ExitKey()));
+  if (!list) {
+    list = new ExitList;
+    pthread_setspecific(ExitKey(), list);
+  }
+  list->emplace_back(cleanup, value);
+}
 
 void PosixThreads::name_current_thread(const char* name) {
   char shortened[16] = {};

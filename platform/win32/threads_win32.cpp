@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <utility>
+#include <vector>
+
 #include "base/exceptions.h"
 #include "platform/win32/base_services.h"
 
@@ -50,6 +53,35 @@ std::unique_ptr<ThreadHandle> Win32Threads::create_suspended(std::function<void(
 }
 
 uint32_t Win32Threads::current_thread_id() { return GetCurrentThreadId(); }
+
+namespace {
+
+using ExitList = std::vector<std::pair<void (*)(void*), void*>>;
+
+// Fiber-local storage calls back when a thread ends, outside the C++
+// runtime's own thread-exit machinery.
+void WINAPI RunExitList(void* list) {
+  auto* entries = static_cast<ExitList*>(list);
+  if (!entries) return;
+  for (auto& [cleanup, value] : *entries) cleanup(value);
+  delete entries;
+}
+
+DWORD ExitSlot() {
+  static const DWORD slot = FlsAlloc(RunExitList);
+  return slot;
+}
+
+}  // namespace
+
+void Win32Threads::at_current_thread_exit(void (*cleanup)(void*), void* value) {
+  auto* list = static_cast<ExitList*>(FlsGetValue(ExitSlot()));
+  if (!list) {
+    list = new ExitList;
+    FlsSetValue(ExitSlot(), list);
+  }
+  list->emplace_back(cleanup, value);
+}
 
 void Win32Threads::name_current_thread(const char* name) {
   // SetThreadDescription exists from Windows 10 1607; older systems skip it.

@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "base/thread.h"
+#include "platform/host.h"
+#include "platform/threads.h"
 
 using namespace base;
 
@@ -80,4 +82,15 @@ TEST(TThread, CreateRunningStartsAtOnce) {
   auto t = TThread::Create<Probe>(false);
   t->WaitFor();
   EXPECT_EQ(t->runs, 1);
+}
+
+TEST(ThreadExit, CleanupRunsWhenTheThreadEnds) {
+  static std::atomic<int> cleaned{0};
+  std::thread worker([] {
+    static int two = 2;
+    platform::host().threads->at_current_thread_exit([](void* v) { cleaned += *static_cast<int*>(v); }, &two);
+    EXPECT_EQ(cleaned, 0);
+  });
+  worker.join();
+  EXPECT_EQ(cleaned, 2);
 }
