@@ -8,10 +8,9 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <utility>
-#include <vector>
 
 #include "platform/posix/base_services.h"
+#include "platform/thread_exit_list.h"
 
 namespace platform::posix {
 namespace {
@@ -112,18 +111,10 @@ uint32_t PosixThreads::current_thread_id() { return static_cast<uint32_t>(syscal
 
 namespace {
 
-using ExitList = std::vector<std::pair<void (*)(void*), void*>>;
-
-void RunExitList(void* list) {
-  auto* entries = static_cast<ExitList*>(list);
-  for (auto& [cleanup, value] : *entries) cleanup(value);
-  delete entries;
-}
-
 pthread_key_t ExitKey() {
   static pthread_key_t key = [] {
     pthread_key_t k;
-    pthread_key_create(&k, RunExitList);
+    pthread_key_create(&k, ThreadExitList::RunAndDelete);
     return k;
   }();
   return key;
@@ -132,12 +123,9 @@ pthread_key_t ExitKey() {
 }  // namespace
 
 void PosixThreads::at_current_thread_exit(void (*cleanup)(void*), void* value) {
-  auto* list = static_cast<ExitList*>(pthread_getspecific(ExitKey()));
-  if (!list) {
-    list = new ExitList;
-    pthread_setspecific(ExitKey(), list);
-  }
-  list->emplace_back(cleanup, value);
+  auto* list = static_cast<ThreadExitList*>(pthread_getspecific(ExitKey()));
+  if (!list) pthread_setspecific(ExitKey(), list = new ThreadExitList);
+  list->add(cleanup, value);
 }
 
 void PosixThreads::name_current_thread(const char* name) {

@@ -1,9 +1,7 @@
 #include <windows.h>
 
-#include <utility>
-#include <vector>
-
 #include "base/exceptions.h"
+#include "platform/thread_exit_list.h"
 #include "platform/win32/base_services.h"
 
 namespace platform::win32 {
@@ -56,16 +54,9 @@ uint32_t Win32Threads::current_thread_id() { return GetCurrentThreadId(); }
 
 namespace {
 
-using ExitList = std::vector<std::pair<void (*)(void*), void*>>;
-
 // Fiber-local storage calls back when a thread ends, outside the C++
 // runtime's own thread-exit machinery.
-void WINAPI RunExitList(void* list) {
-  auto* entries = static_cast<ExitList*>(list);
-  if (!entries) return;
-  for (auto& [cleanup, value] : *entries) cleanup(value);
-  delete entries;
-}
+void WINAPI RunExitList(void* list) { ThreadExitList::RunAndDelete(list); }
 
 DWORD ExitSlot() {
   static const DWORD slot = FlsAlloc(RunExitList);
@@ -75,12 +66,9 @@ DWORD ExitSlot() {
 }  // namespace
 
 void Win32Threads::at_current_thread_exit(void (*cleanup)(void*), void* value) {
-  auto* list = static_cast<ExitList*>(FlsGetValue(ExitSlot()));
-  if (!list) {
-    list = new ExitList;
-    FlsSetValue(ExitSlot(), list);
-  }
-  list->emplace_back(cleanup, value);
+  auto* list = static_cast<ThreadExitList*>(FlsGetValue(ExitSlot()));
+  if (!list) FlsSetValue(ExitSlot(), list = new ThreadExitList);
+  list->add(cleanup, value);
 }
 
 void Win32Threads::name_current_thread(const char* name) {
