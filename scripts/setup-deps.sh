@@ -22,6 +22,6 @@ if [ "$(id -u)" != 0 ]; then
 fi
 echo "setup-deps: installing$missing"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+$SUDO apt-get update -qq || echo "setup-deps: apt-get update failed; trying the cached package lists" >&2
 # wine64 alone runs the 64-bit product; no i386 architecture is added.
 $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
