@@ -44,8 +44,7 @@ bool EntryApplies(int entry, const std::wstring& todayName) {
 }
 
 // Launches the first due slot, if any, for one applying entry.
-void RunFirstDueSlot(const ScheduleTickHooks& hooks) {
-  const base::TDateTime now = base::Now();
+void RunFirstDueSlot(const ScheduleTickHooks& hooks, base::TDateTime now) {
   const int hour = base::DecodeDateTime(now).hour;
   const base::TDateTime today = base::DateOf(now);
   for (THourSlot& slot : HourSlots) {
@@ -75,9 +74,10 @@ void LoadSchedule() {
 
 void ScheduleTick(const ScheduleTickHooks& hooks) {
   for (int i = 1; i <= 8; ++i) {
-    const int weekday = base::DayOfWeek(base::Now());
-    const std::wstring todayName = FirstThreeUpper(platform::host().locale->short_day_name(weekday));
-    if (EntryApplies(i, todayName)) RunFirstDueSlot(hooks);
+    // Read per entry: a launch before it may have run past midnight.
+    const base::TDateTime now = base::Now();
+    const std::wstring todayName = FirstThreeUpper(platform::host().locale->short_day_name(base::DayOfWeek(now)));
+    if (EntryApplies(i, todayName)) RunFirstDueSlot(hooks, now);
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include "base/exceptions.h"
 #include "base/format.h"
-#include "base/utf.h"
 #include "platform/host.h"
 
 namespace base {
@@ -10,16 +9,6 @@ namespace {
 
 [[noreturn]] void Fail(const wchar_t* pattern, const std::wstring& name) {
   throw Exception(Format(pattern, {name}));
-}
-
-std::wstring DecodeRegistryText(const std::vector<uint8_t>& data) {
-  std::u16string units;
-  for (size_t i = 0; i + 1 < data.size(); i += 2) {
-    char16_t unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-    if (unit == 0) break;
-    units += unit;
-  }
-  return FromUtf16(units);
 }
 
 }  // namespace
@@ -54,7 +43,7 @@ std::wstring TRegistry::ReadString(const std::wstring& name) {
   if (!value || value->data.empty()) return L"";
   if (value->type != platform::RegType::String && value->type != platform::RegType::ExpandString)
     Fail(L"Invalid data type for '%s'", name);
-  return DecodeRegistryText(value->data);
+  return platform::reg_text(*value);
 }
 
 void TRegistry::WriteString(const std::wstring& name, const std::wstring& value) {

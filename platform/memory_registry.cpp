@@ -38,7 +38,6 @@ std::unique_ptr<RegistryKey> MemoryRegistry::open_local_machine(const std::wstri
   const std::wstring key = Normalize(path);
   {
     std::lock_guard lock(mutex_);
-    ++opens_;
     if (!keys_.count(key)) {
       if (!create || refuse_create_) return nullptr;
     }
@@ -71,7 +70,6 @@ void MemoryRegistry::clear() {
   std::lock_guard lock(mutex_);
   keys_.clear();
   values_.clear();
-  opens_ = 0;
   refuse_create_ = false;
 }
 

@@ -25,7 +25,6 @@ class MemoryRegistry : public Registry {
   std::optional<RegValue> get(const std::wstring& path, const std::wstring& name) const;
   // Makes opening with create fail for keys that do not exist yet.
   void refuse_key_creation(bool refuse) { refuse_create_ = refuse; }
-  int opens() const { return opens_; }
 
  private:
   friend class MemoryRegistryKey;
@@ -36,7 +35,6 @@ class MemoryRegistry : public Registry {
   std::set<std::wstring> keys_;
   std::map<std::pair<std::wstring, std::wstring>, RegValue> values_;
   bool refuse_create_ = false;
-  int opens_ = 0;
 };
 
 }  // namespace platform

@@ -48,5 +48,7 @@ class Registry {
 // Helpers to build raw values (UTF-16LE strings, little-endian numbers).
 RegValue reg_string(const std::wstring& text, RegType type = RegType::String);
 RegValue reg_dword(uint32_t value);
+// The text of a string value, up to its first NUL.
+std::wstring reg_text(const RegValue& value);
 
 }  // namespace platform

@@ -21,4 +21,14 @@ RegValue reg_dword(uint32_t number) {
   return value;
 }
 
+std::wstring reg_text(const RegValue& value) {
+  std::u16string units;
+  for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
+    if (unit == 0) break;
+    units += unit;
+  }
+  return base::FromUtf16(units);
+}
+
 }  // namespace platform

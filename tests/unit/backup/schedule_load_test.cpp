@@ -3,9 +3,9 @@
 #include <functional>
 
 #include "backup/schedule.h"
-#include "base/exceptions.h"
 #include "platform/host.h"
 #include "platform/memory_registry.h"
+#include "support/failure.h"
 
 using namespace backup;
 using platform::reg_dword;
@@ -40,14 +40,7 @@ class ScheduleLoad : public testing::Test {
       registry.set(kHours, name, reg_dword(1));
     }
   }
-  std::wstring LoadFailure() {
-    try {
-      LoadSchedule();
-    } catch (const base::Exception& e) {
-      return e.Message();
-    }
-    return L"";
-  }
+  static std::wstring LoadFailure() { return testing_support::FailureMessage(LoadSchedule); }
 };
 
 }  // namespace

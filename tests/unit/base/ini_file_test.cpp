@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "base/exceptions.h"
 #include "base/ini_file.h"
+#include "support/failure.h"
 #include "support/temp_dir.h"
 
 using testing_support::TempDir;
@@ -33,10 +33,6 @@ TEST(IniFile, UnwritableFileRaisesWithItsName) {
   std::filesystem::create_directory(dir.path() / "LOGSrvBackup.ini");  // a directory cannot be written as a file
   const std::wstring path = dir.file(L"LOGSrvBackup.ini");
   base::TIniFile ini(path);
-  try {
-    ini.WriteString(L"BACKUP", L"EXECUTADO", L"x");
-    FAIL() << "no failure";
-  } catch (const base::Exception& e) {
-    EXPECT_EQ(e.Message(), L"Unable to write to " + path);
-  }
+  EXPECT_EQ(testing_support::FailureMessage([&] { ini.WriteString(L"BACKUP", L"EXECUTADO", L"x"); }),
+            L"Unable to write to " + path);
 }

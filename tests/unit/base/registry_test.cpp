@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "base/exceptions.h"
 #include "base/registry.h"
 #include "platform/host.h"
 #include "platform/memory_registry.h"
+#include "support/failure.h"
 
 using platform::RegType;
 using platform::RegValue;
+using testing_support::FailureMessage;
 
 namespace {
 
@@ -20,15 +21,6 @@ class RegistryRules : public testing::Test {
   void Put(const std::wstring& name, RegValue v) { memory.set(L"Software\\Test", name, v); }
 };
 
-std::wstring MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const base::Exception& e) {
-    return e.Message();
-  }
-  return L"";
-}
-
 }  // namespace
 
 TEST_F(RegistryRules, NumbersFollowSizeThenTypeRules) {
@@ -38,10 +30,10 @@ TEST_F(RegistryRules, NumbersFollowSizeThenTypeRules) {
   Put(L"text", platform::reg_string(L"1"));  // 4 bytes, wrong type
   EXPECT_EQ(reg.ReadInteger(L"ok"), 7);
   EXPECT_TRUE(reg.ReadBool(L"ok"));
-  EXPECT_EQ(MessageOf([&] { reg.ReadInteger(L"missing"); }), L"Failed to get data for 'missing'");
-  EXPECT_EQ(MessageOf([&] { reg.ReadInteger(L"big"); }), L"Failed to get data for 'big'");
-  EXPECT_EQ(MessageOf([&] { reg.ReadInteger(L"small"); }), L"Invalid data type for 'small'");
-  EXPECT_EQ(MessageOf([&] { reg.ReadBool(L"text"); }), L"Invalid data type for 'text'");
+  EXPECT_EQ(FailureMessage([&] { reg.ReadInteger(L"missing"); }), L"Failed to get data for 'missing'");
+  EXPECT_EQ(FailureMessage([&] { reg.ReadInteger(L"big"); }), L"Failed to get data for 'big'");
+  EXPECT_EQ(FailureMessage([&] { reg.ReadInteger(L"small"); }), L"Invalid data type for 'small'");
+  EXPECT_EQ(FailureMessage([&] { reg.ReadBool(L"text"); }), L"Invalid data type for 'text'");
 }
 
 TEST_F(RegistryRules, StringsAcceptBothStringTypesAndStopAtNul) {
@@ -55,7 +47,7 @@ TEST_F(RegistryRules, StringsAcceptBothStringTypesAndStopAtNul) {
   EXPECT_EQ(reg.ReadString(L"missing"), L"");
   EXPECT_EQ(reg.ReadString(L"empty"), L"");
   EXPECT_EQ(reg.ReadString(L"nul"), L"S");
-  EXPECT_EQ(MessageOf([&] { reg.ReadString(L"number"); }), L"Invalid data type for 'number'");
+  EXPECT_EQ(FailureMessage([&] { reg.ReadString(L"number"); }), L"Invalid data type for 'number'");
 }
 
 TEST_F(RegistryRules, KeyThatDoesNotOpenLeavesCurrentKey) {

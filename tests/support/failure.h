@@ -1,0 +1,20 @@
+#pragma once
+#include <functional>
+#include <string>
+
+#include "base/exceptions.h"
+
+namespace testing_support {
+
+// The message of the system exception that `action` raises; empty when it
+// raises none.
+inline std::wstring FailureMessage(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const base::Exception& e) {
+    return e.Message();
+  }
+  return L"";
+}
+
+}  // namespace testing_support
