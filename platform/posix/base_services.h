@@ -35,10 +35,6 @@ class PosixProcessInfo : public ProcessInfo {
   std::wstring executable_path() override;
   void set_priority_class(PriorityClass priority) override;
   void sleep_ms(uint32_t milliseconds) override;
-  PriorityClass last_priority_class() const { return priority_; }
-
- private:
-  PriorityClass priority_ = PriorityClass::Normal;
 };
 
 class PosixThreads : public Threads {

@@ -15,9 +15,9 @@ std::wstring PosixProcessInfo::executable_path() {
   return base::FromUtf8(std::string(buffer, static_cast<size_t>(n)));
 }
 
-// Linux has no process priority classes a service could switch between;
-// the stand-in records the request so callers can be observed.
-void PosixProcessInfo::set_priority_class(PriorityClass priority) { priority_ = priority; }
+// Linux has no process priority classes a service could switch between,
+// and the host tests have nothing to gain from renicing themselves.
+void PosixProcessInfo::set_priority_class(PriorityClass) {}
 
 void PosixProcessInfo::sleep_ms(uint32_t milliseconds) {
   honour_suspension();

@@ -21,7 +21,6 @@ struct ThreadState {
   uint32_t suspend_count = 1;
   bool done = false;
   uint32_t id = 0;
-  ThreadPriority priority = ThreadPriority::Normal;
   std::function<void()> body;
 };
 
@@ -78,12 +77,8 @@ class PosixThreadHandle : public ThreadHandle {
     return state_->suspend_count++;
   }
 
-  // Linux threads share one scheduling class for unprivileged processes;
-  // the stand-in keeps the requested level.
-  void set_priority(ThreadPriority priority) override {
-    std::lock_guard lock(state_->mutex);
-    state_->priority = priority;
-  }
+  // Unprivileged Linux threads share one scheduling class; nothing to set.
+  void set_priority(ThreadPriority) override {}
 
   void wait() override {
     std::unique_lock lock(state_->mutex);
