@@ -72,8 +72,15 @@ const XmlAttribute* XmlNode::FindAttributeNS(const std::wstring& local_name,
   return nullptr;
 }
 
+namespace {
+
+// The attribute that declares a prefix; the empty prefix is the default namespace.
+std::wstring DeclarationName(const std::wstring& prefix) { return prefix.empty() ? L"xmlns" : L"xmlns:" + prefix; }
+
+}  // namespace
+
 void XmlNode::DeclareNamespace(const std::wstring& prefix, const std::wstring& namespace_uri) {
-  SetAttribute(prefix.empty() ? L"xmlns" : L"xmlns:" + prefix, platform::kXmlnsNamespace, namespace_uri);
+  SetAttribute(DeclarationName(prefix), platform::kXmlnsNamespace, namespace_uri);
 }
 
 namespace {
@@ -109,16 +116,14 @@ std::optional<std::wstring> XmlNode::LookupPrefix(const std::wstring& namespace_
 }
 
 std::optional<std::wstring> XmlNode::LookupNamespace(const std::wstring& prefix) const {
-  const std::wstring name = prefix.empty() ? L"xmlns" : L"xmlns:" + prefix;
+  const std::wstring name = DeclarationName(prefix);
   for (const XmlNode* n = this; n; n = n->parent_)
     if (const XmlAttribute* a = n->FindAttribute(name)) return a->value;
   return std::nullopt;
 }
 
 bool XmlNode::IsPrefixBound(const std::wstring& prefix) const {
-  for (const XmlNode* n = this; n; n = n->parent_)
-    if (n->FindAttribute(L"xmlns:" + prefix)) return true;
-  return false;
+  return !prefix.empty() && LookupNamespace(prefix).has_value();
 }
 
 namespace {
