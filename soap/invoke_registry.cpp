@@ -108,18 +108,22 @@ void TInvokableClassRegistry::RegisterUDDIInfo(const TTypeInfo* intf, const std:
   }
 }
 
+const InvRegIntfEntry* TInvokableClassRegistry::FindByGUID(const TGUID& iid) const {
+  for (const auto& e : entries_)
+    if (e.GUID == iid) return &e;
+  return nullptr;
+}
+
 const TTypeInfo* TInvokableClassRegistry::GetInterfaceTypeInfo(const TGUID& iid) const {
   std::lock_guard lock(mutex_);
-  for (const auto& e : entries_)
-    if (e.GUID == iid) return e.Info;
-  return nullptr;
+  const auto* e = FindByGUID(iid);
+  return e ? e->Info : nullptr;
 }
 
 std::wstring TInvokableClassRegistry::GetNamespaceByGUID(const TGUID& iid) const {
   std::lock_guard lock(mutex_);
-  for (const auto& e : entries_)
-    if (e.GUID == iid) return e.Namespace;
-  return L"";
+  const auto* e = FindByGUID(iid);
+  return e ? e->Namespace : L"";
 }
 
 TIntfInvokeOptions TInvokableClassRegistry::GetIntfInvokeOptions(const TTypeInfo* intf) const {

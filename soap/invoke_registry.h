@@ -88,6 +88,7 @@ class TInvokableClassRegistry {
  private:
   const InvRegIntfEntry* Find(const TTypeInfo* intf) const;
   InvRegIntfEntry* Find(const TTypeInfo* intf);
+  const InvRegIntfEntry* FindByGUID(const TGUID& iid) const;
 
   mutable std::mutex mutex_;
   std::vector<InvRegIntfEntry> entries_;
