@@ -9,13 +9,7 @@
 namespace soap {
 namespace {
 
-bool IsXmlSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
-
-bool IsWhitespaceOnly(const std::wstring& text) {
-  for (wchar_t c : text)
-    if (!IsXmlSpace(c)) return false;
-  return true;
-}
+bool IsWhitespaceOnly(const std::wstring& text) { return text.find_first_not_of(L" \t\r\n") == std::wstring::npos; }
 
 class TreeBuilder : public platform::XmlEventSink {
  public:

@@ -77,14 +77,6 @@ namespace {
 // The attribute that declares a prefix; the empty prefix is the default namespace.
 std::wstring DeclarationName(const std::wstring& prefix) { return prefix.empty() ? L"xmlns" : L"xmlns:" + prefix; }
 
-}  // namespace
-
-void XmlNode::DeclareNamespace(const std::wstring& prefix, const std::wstring& namespace_uri) {
-  SetAttribute(DeclarationName(prefix), platform::kXmlnsNamespace, namespace_uri);
-}
-
-namespace {
-
 // Whether the attribute is a namespace declaration, and of which prefix.
 bool DeclaredPrefix(const XmlAttribute& a, std::wstring& prefix) {
   if (a.name == L"xmlns") {
@@ -99,6 +91,10 @@ bool DeclaredPrefix(const XmlAttribute& a, std::wstring& prefix) {
 }
 
 }  // namespace
+
+void XmlNode::DeclareNamespace(const std::wstring& prefix, const std::wstring& namespace_uri) {
+  SetAttribute(DeclarationName(prefix), platform::kXmlnsNamespace, namespace_uri);
+}
 
 std::optional<std::wstring> XmlNode::LookupPrefix(const std::wstring& namespace_uri) const {
   for (const XmlNode* n = this; n; n = n->parent_) {
