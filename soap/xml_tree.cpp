@@ -102,10 +102,7 @@ std::optional<std::wstring> XmlNode::LookupPrefix(const std::wstring& namespace_
       std::wstring prefix;
       if (!DeclaredPrefix(a, prefix) || prefix.empty() || a.value != namespace_uri) continue;
       // Usable only when no nearer element rebinds that prefix.
-      bool hidden = false;
-      for (const XmlNode* m = this; m != n && !hidden; m = m->parent_)
-        hidden = m->FindAttribute(a.name) != nullptr;
-      if (!hidden) return prefix;
+      if (LookupNamespace(prefix) == namespace_uri) return prefix;
     }
   }
   return std::nullopt;
