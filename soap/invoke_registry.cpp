@@ -50,76 +50,72 @@ void TInvokableClassRegistry::RegisterInterface(const TTypeInfo* intf, const std
 }
 
 void TInvokableClassRegistry::RegisterDefaultSOAPAction(const TTypeInfo* intf, const std::wstring& action) {
-  std::lock_guard lock(mutex_);
-  if (auto* e = Find(intf)) {
-    e->SOAPAction = action;
-    e->InvokeOptions.Add(TIntfInvokeOption::ioHasDefaultSOAPAction);
-  }
+  Update(intf, [&](InvRegIntfEntry& e) {
+    e.SOAPAction = action;
+    e.InvokeOptions.Add(TIntfInvokeOption::ioHasDefaultSOAPAction);
+  });
 }
 
 void TInvokableClassRegistry::RegisterAllSOAPActions(const TTypeInfo* intf, const std::wstring& actions) {
-  std::lock_guard lock(mutex_);
-  if (auto* e = Find(intf)) {
-    e->SOAPAction = actions;
-    e->InvokeOptions.Add(TIntfInvokeOption::ioHasAllSOAPActions);
-  }
+  Update(intf, [&](InvRegIntfEntry& e) {
+    e.SOAPAction = actions;
+    e.InvokeOptions.Add(TIntfInvokeOption::ioHasAllSOAPActions);
+  });
 }
 
 void TInvokableClassRegistry::RegisterReturnParamNames(const TTypeInfo* intf, const std::wstring& names) {
-  std::lock_guard lock(mutex_);
-  if (auto* e = Find(intf)) {
-    e->ReturnParamNames = names;
-    e->InvokeOptions.Add(TIntfInvokeOption::ioHasReturnParamNames);
-  }
+  Update(intf, [&](InvRegIntfEntry& e) {
+    e.ReturnParamNames = names;
+    e.InvokeOptions.Add(TIntfInvokeOption::ioHasReturnParamNames);
+  });
 }
 
 void TInvokableClassRegistry::RegisterInvokeOptions(const TTypeInfo* intf, TIntfInvokeOption option) {
-  std::lock_guard lock(mutex_);
-  if (auto* e = Find(intf)) e->InvokeOptions.Add(option);
+  Update(intf, [&](InvRegIntfEntry& e) { e.InvokeOptions.Add(option); });
 }
 
 void TInvokableClassRegistry::RegisterExternalMethName(const TTypeInfo* intf, const std::wstring& method,
                                                        const std::wstring& ext_name) {
-  std::lock_guard lock(mutex_);
-  if (auto* e = Find(intf)) e->MethNameMap.emplace_back(method, ext_name);
+  Update(intf, [&](InvRegIntfEntry& e) { e.MethNameMap.emplace_back(method, ext_name); });
 }
 
 void TInvokableClassRegistry::RegisterExternalParamName(const TTypeInfo* intf, const std::wstring& method,
                                                         const std::wstring& param,
                                                         const std::wstring& ext_name) {
-  std::lock_guard lock(mutex_);
-  if (auto* e = Find(intf)) e->MethParamNameMap.push_back({method, param, ext_name});
+  Update(intf, [&](InvRegIntfEntry& e) { e.MethParamNameMap.push_back({method, param, ext_name}); });
 }
 
 void TInvokableClassRegistry::RegisterHeaderClass(const TTypeInfo* intf, const TRemotableClassInfo* cls,
                                                   const std::wstring& name,
                                                   const std::wstring& namespace_uri) {
-  std::lock_guard lock(mutex_);
-  if (auto* e = Find(intf)) e->IntfHeaders.push_back({cls, name, namespace_uri});
+  Update(intf, [&](InvRegIntfEntry& e) { e.IntfHeaders.push_back({cls, name, namespace_uri}); });
 }
 
 void TInvokableClassRegistry::RegisterUDDIInfo(const TTypeInfo* intf, const std::wstring& uddi_operator,
                                                const std::wstring& binding_key) {
-  std::lock_guard lock(mutex_);
-  if (auto* e = Find(intf)) {
-    e->UDDIOperator = uddi_operator;
-    e->UDDIBindingKey = binding_key;
-    e->InvokeOptions.Add(TIntfInvokeOption::ioHasUDDIInfo);
-  }
+  Update(intf, [&](InvRegIntfEntry& e) {
+    e.UDDIOperator = uddi_operator;
+    e.UDDIBindingKey = binding_key;
+    e.InvokeOptions.Add(TIntfInvokeOption::ioHasUDDIInfo);
+  });
+}
+
+const InvRegIntfEntry* TInvokableClassRegistry::FindByGUID(const TGUID& iid) const {
+  for (const auto& e : entries_)
+    if (e.GUID == iid) return &e;
+  return nullptr;
 }
 
 const TTypeInfo* TInvokableClassRegistry::GetInterfaceTypeInfo(const TGUID& iid) const {
   std::lock_guard lock(mutex_);
-  for (const auto& e : entries_)
-    if (e.GUID == iid) return e.Info;
-  return nullptr;
+  const auto* e = FindByGUID(iid);
+  return e ? e->Info : nullptr;
 }
 
 std::wstring TInvokableClassRegistry::GetNamespaceByGUID(const TGUID& iid) const {
   std::lock_guard lock(mutex_);
-  for (const auto& e : entries_)
-    if (e.GUID == iid) return e.Namespace;
-  return L"";
+  const auto* e = FindByGUID(iid);
+  return e ? e->Namespace : L"";
 }
 
 TIntfInvokeOptions TInvokableClassRegistry::GetIntfInvokeOptions(const TTypeInfo* intf) const {

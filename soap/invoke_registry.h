@@ -88,6 +88,13 @@ class TInvokableClassRegistry {
  private:
   const InvRegIntfEntry* Find(const TTypeInfo* intf) const;
   InvRegIntfEntry* Find(const TTypeInfo* intf);
+  const InvRegIntfEntry* FindByGUID(const TGUID& iid) const;
+  // Registrations for an interface not registered yet are dropped.
+  template <class Change>
+  void Update(const TTypeInfo* intf, Change change) {
+    std::lock_guard lock(mutex_);
+    if (InvRegIntfEntry* e = Find(intf)) change(*e);
+  }
 
   mutable std::mutex mutex_;
   std::vector<InvRegIntfEntry> entries_;

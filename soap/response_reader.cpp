@@ -11,25 +11,30 @@
 namespace soap {
 
 // Every element with an id attribute, under "#" + id, without regard to
-// case; the first in document order wins.
+// case; the first in document order wins. Most answers carry no href, so
+// the index is built at the first lookup.
 class TOPToSoapDomConvert::RefCache {
  public:
-  explicit RefCache(const XmlNode* root) {
-    if (root) Add(*root);
-  }
+  explicit RefCache(const XmlNode* root) : root_(root) {}
   const XmlNode* Find(const std::wstring& href) const {
+    if (!indexed_) {
+      if (root_) Add(*root_);
+      indexed_ = true;
+    }
     auto it = index_.find(base::UpperCaseAscii(href));
     return it == index_.end() ? nullptr : it->second;
   }
 
  private:
-  void Add(const XmlNode& node) {
+  void Add(const XmlNode& node) const {
     if (const XmlAttribute* id = node.FindAttribute(L"id"))
       index_.emplace(base::UpperCaseAscii(L"#" + id->value), &node);
     for (const auto& child : node.Children())
       if (child->IsElement()) Add(*child);
   }
-  std::unordered_map<std::wstring, const XmlNode*> index_;
+  const XmlNode* root_;
+  mutable bool indexed_ = false;
+  mutable std::unordered_map<std::wstring, const XmlNode*> index_;
 };
 
 namespace {

@@ -9,13 +9,7 @@
 namespace soap {
 namespace {
 
-bool IsXmlSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
-
-bool IsWhitespaceOnly(const std::wstring& text) {
-  for (wchar_t c : text)
-    if (!IsXmlSpace(c)) return false;
-  return true;
-}
+bool IsWhitespaceOnly(const std::wstring& text) { return text.find_first_not_of(L" \t\r\n") == std::wstring::npos; }
 
 class TreeBuilder : public platform::XmlEventSink {
  public:
@@ -90,6 +84,8 @@ std::wstring SourceLine(std::string_view bytes, int line) {
   return result.substr(0, 40);
 }
 
+[[noreturn]] void RaiseNoParser() { throw DOMException(L"Microsoft MSXML is not installed"); }
+
 [[noreturn]] void RaiseParseError(const std::wstring& reason, int line, std::string_view bytes) {
   throw EDOMParseError(base::Format(L"%s%s%s: %d%s%s",
                                     {reason, std::wstring(L"\r\n"), std::wstring(L"Line"), int64_t{line},
@@ -100,7 +96,7 @@ std::wstring SourceLine(std::string_view bytes, int line) {
 
 XmlDocument ParseXmlDocument(std::string_view bytes) {
   platform::XmlParser* parser = platform::host().xml_parser;
-  if (!parser) throw DOMException(L"Microsoft MSXML is not installed");
+  if (!parser) RaiseNoParser();
   if (bytes.size() > kMaxXmlDocumentBytes)
     RaiseParseError(base::Format(L"The document is larger than %d bytes", {int64_t{kMaxXmlDocumentBytes}}), 0,
                     bytes);
@@ -110,8 +106,7 @@ XmlDocument ParseXmlDocument(std::string_view bytes) {
   limits.max_element_depth = kMaxXmlElementDepth;
   auto failure = parser->parse(bytes, limits, builder);
   if (failure) {
-    if (failure->kind == platform::XmlParseFailure::Kind::unavailable)
-      throw DOMException(L"Microsoft MSXML is not installed");
+    if (failure->kind == platform::XmlParseFailure::Kind::unavailable) RaiseNoParser();
     RaiseParseError(failure->reason, failure->line, bytes);
   }
   builder.Finish();

@@ -72,11 +72,10 @@ const XmlAttribute* XmlNode::FindAttributeNS(const std::wstring& local_name,
   return nullptr;
 }
 
-void XmlNode::DeclareNamespace(const std::wstring& prefix, const std::wstring& namespace_uri) {
-  SetAttribute(prefix.empty() ? L"xmlns" : L"xmlns:" + prefix, platform::kXmlnsNamespace, namespace_uri);
-}
-
 namespace {
+
+// The attribute that declares a prefix; the empty prefix is the default namespace.
+std::wstring DeclarationName(const std::wstring& prefix) { return prefix.empty() ? L"xmlns" : L"xmlns:" + prefix; }
 
 // Whether the attribute is a namespace declaration, and of which prefix.
 bool DeclaredPrefix(const XmlAttribute& a, std::wstring& prefix) {
@@ -93,32 +92,31 @@ bool DeclaredPrefix(const XmlAttribute& a, std::wstring& prefix) {
 
 }  // namespace
 
+void XmlNode::DeclareNamespace(const std::wstring& prefix, const std::wstring& namespace_uri) {
+  SetAttribute(DeclarationName(prefix), platform::kXmlnsNamespace, namespace_uri);
+}
+
 std::optional<std::wstring> XmlNode::LookupPrefix(const std::wstring& namespace_uri) const {
   for (const XmlNode* n = this; n; n = n->parent_) {
     for (const auto& a : n->attributes_) {
       std::wstring prefix;
       if (!DeclaredPrefix(a, prefix) || prefix.empty() || a.value != namespace_uri) continue;
       // Usable only when no nearer element rebinds that prefix.
-      bool hidden = false;
-      for (const XmlNode* m = this; m != n && !hidden; m = m->parent_)
-        hidden = m->FindAttribute(a.name) != nullptr;
-      if (!hidden) return prefix;
+      if (LookupNamespace(prefix) == namespace_uri) return prefix;
     }
   }
   return std::nullopt;
 }
 
 std::optional<std::wstring> XmlNode::LookupNamespace(const std::wstring& prefix) const {
-  const std::wstring name = prefix.empty() ? L"xmlns" : L"xmlns:" + prefix;
+  const std::wstring name = DeclarationName(prefix);
   for (const XmlNode* n = this; n; n = n->parent_)
     if (const XmlAttribute* a = n->FindAttribute(name)) return a->value;
   return std::nullopt;
 }
 
 bool XmlNode::IsPrefixBound(const std::wstring& prefix) const {
-  for (const XmlNode* n = this; n; n = n->parent_)
-    if (n->FindAttribute(L"xmlns:" + prefix)) return true;
-  return false;
+  return !prefix.empty() && LookupNamespace(prefix).has_value();
 }
 
 namespace {

@@ -1,12 +1,13 @@
 #pragma once
 // Shared by the SOAP tests: fixture files, and a call sequence that runs
 // the converter the way the dispatch will.
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "soap/IcoKelvo1.h"
 #include "soap/converter.h"
+#include "support/temp_dir.h"
 
 namespace soap_test {
 
@@ -19,11 +20,10 @@ inline std::string FixturePath(const std::string& relative) {
 }
 
 inline std::string ReadFixture(const std::string& relative) {
-  std::ifstream in(FixturePath(relative), std::ios::binary);
-  if (!in) throw std::runtime_error("missing fixture " + relative);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  const std::filesystem::path path = FixturePath(relative);
+  // An empty text would compare as a plain mismatch; say what is missing.
+  if (!std::filesystem::is_regular_file(path)) throw std::runtime_error("missing fixture " + relative);
+  return testing_support::ReadFile(path);
 }
 
 // Builds the request of each call, then answers it with `response`.
