@@ -23,6 +23,10 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
+bool SimulatedServiceControl::Service::reported_stopped() const {
+  return !reports.empty() && reports.back().current_state == kStopped;
+}
+
 SimulatedServiceControl::SimulatedServiceControl(std::function<void(uint32_t)> set_last_error)
     : set_last_error_(std::move(set_last_error)) {}
 
@@ -60,8 +64,7 @@ void SimulatedServiceControl::start_service(const std::wstring& name, std::vecto
 uint32_t SimulatedServiceControl::send_control(const std::wstring& name, uint32_t code) {
   std::unique_lock lock(mutex_);
   Service* service = Find(name);
-  const bool stopped = !service || !service->controller ||
-                       (!service->reports.empty() && service->reports.back().current_state == kStopped);
+  const bool stopped = !service || !service->controller || service->reported_stopped();
   if (!dispatching_ || stopped) return kNotActive;
   Control control{name, code};
   controls_.push_back(&control);
@@ -100,8 +103,7 @@ void SimulatedServiceControl::fail_next_status(uint32_t code) {
 // control requests or has reported stopped.
 bool SimulatedServiceControl::AllStopped() const {
   return pending_starts_.empty() && std::all_of(services_.begin(), services_.end(), [](const Service& s) {
-           return !s.entry_running &&
-                  (!s.controller || (!s.reports.empty() && s.reports.back().current_state == kStopped));
+           return !s.entry_running && (!s.controller || s.reported_stopped());
          });
 }
 

@@ -48,6 +48,7 @@ class SimulatedServiceControl : public ServiceControl {
     ServiceStatusHandle handle = 0;
     std::vector<ServiceStatus> reports;
     bool entry_running = false;
+    bool reported_stopped() const;
   };
   struct Control {
     std::wstring name;

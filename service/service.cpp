@@ -1,6 +1,7 @@
 #include "service/service.h"
 
 #include <cwctype>
+#include <exception>
 
 #include "base/exceptions.h"
 #include "base/format.h"
@@ -115,6 +116,7 @@ void TService::EnterService(const std::vector<std::wstring>& arguments) {
 
 void TService::RunService() {
   try {
+    std::exception_ptr failure;
     try {
       SetStatus(TCurrentStatus::csStartPending);
       auto thread = std::make_unique<TServiceThread>(this);
@@ -122,18 +124,21 @@ void TService::RunService() {
       FServiceThreadId = thread->ThreadID();
       thread->Start();
       thread->WaitFor();
-      FServiceThreadId = 0;
-      FServiceThread = nullptr;
     } catch (...) {
-      FServiceThreadId = 0;
-      FServiceThread = nullptr;
-      SetStatus(TCurrentStatus::csStopped);
-      throw;
+      failure = std::current_exception();
     }
+    FServiceThreadId = 0;
+    FServiceThread = nullptr;
+    // Stopped is reported however the start or the run ended.
     SetStatus(TCurrentStatus::csStopped);
+    if (failure) std::rethrow_exception(failure);
   } catch (...) {
-    LogMessage(base::Format(L"Service failed on %s: %s", {std::wstring(L"execute"), CurrentExceptionMessage()}));
+    LogFailure(L"execute");
   }
+}
+
+void TService::LogFailure(const std::wstring& operation) {
+  LogMessage(base::Format(L"Service failed on %s: %s", {operation, CurrentExceptionMessage()}));
 }
 
 // A request that finds no service thread (before it exists or after it has

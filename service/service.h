@@ -114,6 +114,9 @@ class TService : public timers::TComponent {
   virtual bool HandleCustomControl(uint32_t CtrlCode);
 
  private:
+  // Inside a catch block: logs the exception as a failure of `operation`.
+  void LogFailure(const std::wstring& operation);
+
   bool FAllowStop = true;
   bool FAllowPause = true;
   TDependencies FDependencies;

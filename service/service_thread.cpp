@@ -40,12 +40,10 @@ void TServiceThread::Execute() {
       else ProcessRequests(true);
       ProcessRequests(false);
     } catch (...) {
-      FService->LogMessage(
-          base::Format(L"Service failed on %s: %s", {std::wstring(L"execute"), CurrentExceptionMessage()}));
+      FService->LogFailure(L"execute");
     }
   } catch (...) {
-    FService->LogMessage(
-        base::Format(L"Service failed on %s: %s", {std::wstring(L"start"), CurrentExceptionMessage()}));
+    FService->LogFailure(L"start");
   }
 }
 
@@ -77,13 +75,12 @@ void TServiceThread::HandleControlRequest(uint32_t code) {
     }
     if (!ok) FService->SetStatus(previous);
   } catch (...) {
-    const std::wstring message = CurrentExceptionMessage();
     if (code != SERVICE_CONTROL_SHUTDOWN) FService->SetStatus(previous);
     if (const wchar_t* word = OperationWord(code)) {
-      FService->LogMessage(base::Format(L"Service failed on %s: %s", {std::wstring(word), message}));
+      FService->LogFailure(word);
     } else {
-      FService->LogMessage(
-          base::Format(L"Service failed in custom message(%d): %s", {static_cast<int64_t>(code), message}));
+      FService->LogMessage(base::Format(L"Service failed in custom message(%d): %s",
+                                        {static_cast<int64_t>(code), CurrentExceptionMessage()}));
     }
   }
 }

@@ -29,6 +29,11 @@ std::wstring ExecutableFileName() {
   return process ? base::ExtractFileName(process->executable_path()) : std::wstring();
 }
 
+// What is known of an exception that is not one of ours: nothing but where.
+void ShowUnknownException() {
+  ShowError(L"Application Error", UnhandledExceptionText(L"(unknown)", ExecutableFileName(), 0, L""));
+}
+
 }  // namespace
 
 TApplication* Application() { return the_application; }
@@ -120,7 +125,7 @@ void TApplication::HandleException(TComponent* Sender) {
     if (!text.empty() && text.back() > L'.') text += L'.';
     ShowError(Title(), text);
   } catch (...) {
-    ShowError(L"Application Error", UnhandledExceptionText(L"(unknown)", ExecutableFileName(), 0, L""));
+    ShowUnknownException();
   }
 }
 
@@ -135,7 +140,7 @@ void HandleApplicationException(TComponent* Sender) {
   } catch (const std::exception& e) {
     ShowError(L"Application Error", base::ExceptionMessage(e));
   } catch (...) {
-    ShowError(L"Application Error", UnhandledExceptionText(L"(unknown)", ExecutableFileName(), 0, L""));
+    ShowUnknownException();
   }
 }
 

@@ -42,35 +42,31 @@ class MessageQueue {
     return true;
   }
 
-  // Posted messages first; a tick only when none is waiting.
-  bool Take(TMessage& out, bool wait) {
+  // Posted messages first; a tick only when none is waiting. Without `out`
+  // nothing is taken: it only tells (or waits until) something is there.
+  bool Next(TMessage* out, bool wait) {
     std::unique_lock lock(mutex);
     for (;;) {
       if (!posted.empty()) {
-        out = posted.front();
-        posted.pop_front();
+        if (out) {
+          *out = posted.front();
+          posted.pop_front();
+        }
         return true;
       }
       Timer* next = Earliest();
-      const auto now = Clock::now();
-      if (next && next->due <= now) {
-        out = TMessage{next->window, WM_TIMER, next->id, 0};
-        // Missed periods do not pile up: the next period starts now.
-        next->due = now + next->interval;
-        return true;
+      if (next) {
+        const auto now = Clock::now();
+        if (next->due <= now) {
+          if (out) {
+            *out = TMessage{next->window, WM_TIMER, next->id, 0};
+            // Missed periods do not pile up: the next period starts now.
+            next->due = now + next->interval;
+          }
+          return true;
+        }
       }
       if (!wait) return false;
-      if (next) arrived.wait_until(lock, next->due);
-      else arrived.wait(lock);
-    }
-  }
-
-  void WaitForAny() {
-    std::unique_lock lock(mutex);
-    for (;;) {
-      if (!posted.empty()) return;
-      Timer* next = Earliest();
-      if (next && next->due <= Clock::now()) return;
       if (next) arrived.wait_until(lock, next->due);
       else arrived.wait(lock);
     }
@@ -79,6 +75,11 @@ class MessageQueue {
   void Park(const std::function<bool(const TMessage&)>& wakes) {
     std::unique_lock lock(mutex);
     arrived.wait(lock, [&] { return std::any_of(posted.begin(), posted.end(), wakes); });
+  }
+
+  // Callers hold the mutex.
+  size_t DropTimer(WindowHandle window, uint32_t id) {
+    return std::erase_if(timers, [&](const Timer& t) { return t.window == window && t.id == id; });
   }
 
  private:
@@ -184,13 +185,13 @@ bool PostToWindow(WindowHandle window, uint32_t message, uintptr_t wparam, intpt
 void PostQuitMessage() { Current().Post(TMessage{0, WM_QUIT, 0, 0}); }
 
 bool TakeMessage(TMessage& message) {
-  Current().Take(message, true);
+  Current().Next(&message, true);
   return message.message != WM_QUIT;
 }
 
-bool TryTakeMessage(TMessage& message) { return Current().Take(message, false); }
+bool TryTakeMessage(TMessage& message) { return Current().Next(&message, false); }
 
-void WaitMessage() { Current().WaitForAny(); }
+void WaitMessage() { Current().Next(nullptr, true); }
 
 void ParkUntil(const std::function<bool(const TMessage&)>& wakes) { Current().Park(wakes); }
 
@@ -247,7 +248,7 @@ bool SetTimer(WindowHandle window, uint32_t id, uint32_t interval_ms) {
   {
     std::lock_guard lock(queue->mutex);
     if (!queue->windows.count(window)) return false;
-    std::erase_if(queue->timers, [&](const MessageQueue::Timer& t) { return t.window == window && t.id == id; });
+    queue->DropTimer(window, id);
     queue->timers.push_back({window, id, interval, Clock::now() + interval});
   }
   queue->arrived.notify_all();  // a waiting thread must see the new deadline
@@ -258,8 +259,7 @@ bool KillTimer(WindowHandle window, uint32_t id) {
   auto queue = QueueOfWindow(window);
   if (!queue) return false;
   std::lock_guard lock(queue->mutex);
-  return std::erase_if(queue->timers,
-                       [&](const MessageQueue::Timer& t) { return t.window == window && t.id == id; }) > 0;
+  return queue->DropTimer(window, id) > 0;
 }
 
 }  // namespace timers

@@ -1,8 +1,5 @@
 #include <windows.h>
 
-#include <memory>
-#include <mutex>
-
 #include "platform/win32/service_services.h"
 
 namespace platform::win32 {
@@ -11,12 +8,12 @@ namespace {
 
 // The dispatcher has one entry for all services; the platform gives its
 // service procedure no context, so the entry waits here.
-ServiceEntryProc* dispatched_entry = nullptr;
+ServiceEntryProc dispatched_entry;
 
 void WINAPI ServiceMain(DWORD argc, LPWSTR* argv) {
   std::vector<std::wstring> arguments;
   for (DWORD i = 0; i < argc; ++i) arguments.emplace_back(argv[i]);
-  if (dispatched_entry) (*dispatched_entry)(arguments);
+  if (dispatched_entry) dispatched_entry(arguments);
 }
 
 DWORD WINAPI ControlHandler(DWORD control, DWORD, void*, void* context) {
@@ -27,9 +24,7 @@ DWORD WINAPI ControlHandler(DWORD control, DWORD, void*, void* context) {
 }  // namespace
 
 uint32_t Win32ServiceControl::run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) {
-  static ServiceEntryProc kept;
-  kept = std::move(entry);
-  dispatched_entry = &kept;
+  dispatched_entry = std::move(entry);
   std::vector<SERVICE_TABLE_ENTRYW> table;
   for (const auto& name : service_names)
     table.push_back({const_cast<wchar_t*>(name.c_str()), &ServiceMain});

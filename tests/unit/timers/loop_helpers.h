@@ -10,15 +10,6 @@ namespace timers_test {
 using namespace std::chrono_literals;
 using SteadyClock = std::chrono::steady_clock;
 
-inline void PumpFor(std::chrono::milliseconds span) {
-  const auto end = SteadyClock::now() + span;
-  while (SteadyClock::now() < end) {
-    timers::TMessage m;
-    if (timers::TryTakeMessage(m)) timers::DispatchToWindow(m);
-    else std::this_thread::sleep_for(1ms);
-  }
-}
-
 // Pumps until `done` holds or the time is up; returns `done()`.
 template <class Predicate>
 bool PumpUntil(Predicate done, std::chrono::milliseconds limit = 5000ms) {
@@ -29,6 +20,10 @@ bool PumpUntil(Predicate done, std::chrono::milliseconds limit = 5000ms) {
     else std::this_thread::sleep_for(1ms);
   }
   return done();
+}
+
+inline void PumpFor(std::chrono::milliseconds span) {
+  PumpUntil([] { return false; }, span);
 }
 
 }  // namespace timers_test
