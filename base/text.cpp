@@ -1,5 +1,7 @@
 #include "base/text.h"
 
+#include <cwctype>
+
 namespace base {
 
 std::wstring Trim(const std::wstring& text) {
@@ -18,6 +20,13 @@ std::wstring UpperCaseAscii(const std::wstring& text) {
 
 bool SameTextAscii(const std::wstring& a, const std::wstring& b) {
   return UpperCaseAscii(a) == UpperCaseAscii(b);
+}
+
+bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i]))) return false;
+  return true;
 }
 
 }  // namespace base

@@ -8,5 +8,8 @@ std::wstring Trim(const std::wstring& text);
 // Upper case for the letters a to z only; everything else stays.
 std::wstring UpperCaseAscii(const std::wstring& text);
 bool SameTextAscii(const std::wstring& a, const std::wstring& b);
+// Equal without regard to letter case, for every letter the C runtime knows
+// (names of services, keys and values, which the system compares that way).
+bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b);
 
 }  // namespace base

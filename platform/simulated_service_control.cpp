@@ -1,7 +1,8 @@
 #include "platform/simulated_service_control.h"
 
 #include <algorithm>
-#include <cwctype>
+
+#include "base/text.h"
 
 namespace platform {
 
@@ -14,12 +15,6 @@ constexpr uint32_t kNoSuchService = 1060;
 constexpr uint32_t kInvalidHandle = 6;
 
 thread_local uint32_t last_error_code = 0;
-
-bool SameName(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-           return std::towupper(x) == std::towupper(y);
-         });
-}
 
 }  // namespace
 
@@ -44,7 +39,7 @@ uint32_t SimulatedServiceControl::last_error() const { return last_error_code; }
 
 SimulatedServiceControl::Service* SimulatedServiceControl::Find(const std::wstring& name) {
   for (auto& s : services_)
-    if (SameName(s.name, name)) return &s;
+    if (base::SameTextIgnoringCase(s.name, name)) return &s;
   return nullptr;
 }
 
@@ -121,7 +116,7 @@ uint32_t SimulatedServiceControl::run_dispatcher(const std::vector<std::wstring>
       std::vector<std::wstring> arguments = std::move(pending_starts_.front());
       pending_starts_.pop_front();
       const bool known = std::any_of(service_names.begin(), service_names.end(),
-                                     [&](const std::wstring& n) { return SameName(n, arguments[0]); });
+                                     [&](const std::wstring& n) { return base::SameTextIgnoringCase(n, arguments[0]); });
       if (!known) continue;
       Service* service = Find(arguments[0]);
       if (!service) {

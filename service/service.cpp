@@ -1,10 +1,10 @@
 #include "service/service.h"
 
-#include <cwctype>
 #include <exception>
 
 #include "base/exceptions.h"
 #include "base/format.h"
+#include "base/text.h"
 #include "platform/host.h"
 #include "platform/system_errors.h"
 #include "service/service_thread.h"
@@ -21,13 +21,6 @@ constexpr uint32_t SERVICE_INTERACTIVE_PROCESS = 0x100;
 constexpr uint32_t SERVICE_ACCEPT_STOP = 1;
 constexpr uint32_t SERVICE_ACCEPT_PAUSE_CONTINUE = 2;
 constexpr uint32_t SERVICE_ACCEPT_SHUTDOWN = 4;
-
-bool SameText(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-  return true;
-}
 
 std::wstring LastSystemErrorText() {
   auto* errors = platform::host().system_errors;
@@ -196,7 +189,7 @@ bool TService::HandleCustomControl(uint32_t) { return true; }
 void ServiceEntry(const std::vector<TService*>& services, const std::vector<std::wstring>& arguments) {
   if (arguments.empty()) return;
   for (TService* s : services) {
-    if (SameText(s->Name(), arguments[0])) {
+    if (base::SameTextIgnoringCase(s->Name(), arguments[0])) {
       s->EnterService(arguments);
       return;
     }
