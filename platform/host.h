@@ -14,6 +14,7 @@ class Threads;
 class Clock;
 class Locale;
 class ServiceControl;
+class ServiceDatabase;
 class EventLog;
 class Dialogs;
 class Connectivity;
@@ -31,6 +32,7 @@ struct Host {
   Clock* clock = nullptr;
   Locale* locale = nullptr;
   ServiceControl* service_control = nullptr;
+  ServiceDatabase* service_database = nullptr;
   EventLog* event_log = nullptr;
   Dialogs* dialogs = nullptr;
   Connectivity* connectivity = nullptr;

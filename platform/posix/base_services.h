@@ -33,6 +33,7 @@ class PosixFiles : public Files {
 class PosixProcessInfo : public ProcessInfo {
  public:
   std::wstring executable_path() override;
+  std::wstring command_line() override;
   void set_priority_class(PriorityClass priority) override;
   void sleep_ms(uint32_t milliseconds) override;
 };

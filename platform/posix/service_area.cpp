@@ -2,18 +2,21 @@
 #include "platform/posix/service_services.h"
 #include "platform/recorded_event_log.h"
 #include "platform/simulated_service_control.h"
+#include "platform/simulated_service_database.h"
 
 namespace platform::posix {
 
-// No control manager or event log exists here: in-process stand-ins take
+// No control manager, service database or event log exists here: in-process stand-ins take
 // their place, and a process nobody started as a service gets 1063.
 void install_service_area(Host& host) {
   static SimulatedServiceControl service_control(&set_last_error);
   static RecordedEventLog event_log;
   static StderrDialogs dialogs;
+  static SimulatedServiceDatabase service_database;
   host.service_control = &service_control;
   host.event_log = &event_log;
   host.dialogs = &dialogs;
+  host.service_database = &service_database;
 }
 
 }  // namespace platform::posix

@@ -40,6 +40,7 @@ class Win32Files : public Files {
 class Win32ProcessInfo : public ProcessInfo {
  public:
   std::wstring executable_path() override;
+  std::wstring command_line() override;
   void set_priority_class(PriorityClass priority) override;
   void sleep_ms(uint32_t milliseconds) override;
 };

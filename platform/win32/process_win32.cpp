@@ -16,6 +16,8 @@ std::wstring Win32ProcessInfo::executable_path() {
   }
 }
 
+std::wstring Win32ProcessInfo::command_line() { return GetCommandLineW(); }
+
 void Win32ProcessInfo::set_priority_class(PriorityClass priority) {
   static constexpr DWORD kClasses[] = {IDLE_PRIORITY_CLASS, NORMAL_PRIORITY_CLASS, HIGH_PRIORITY_CLASS,
                                        REALTIME_PRIORITY_CLASS};

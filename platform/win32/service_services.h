@@ -3,6 +3,7 @@
 #include "platform/dialogs.h"
 #include "platform/event_log.h"
 #include "platform/service_control.h"
+#include "platform/service_database.h"
 
 namespace platform::win32 {
 
@@ -20,6 +21,18 @@ class Win32EventLog : public EventLog {
   void deregister_source(EventSourceHandle source) override;
   bool report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
               const std::wstring& message) override;
+};
+
+class Win32ServiceDatabase : public ServiceDatabase {
+ public:
+  core::Result<ScHandle> open_manager(uint32_t access) override;
+  core::Result<ScHandle> create_service(ScHandle manager, ServiceRegistration& registration) override;
+  core::Result<ScHandle> open_service(ScHandle manager, const std::wstring& name, uint32_t access) override;
+  core::Status delete_service(ScHandle service) override;
+  void close_handle(ScHandle handle) override;
+  core::Status set_description(ScHandle service, const std::wstring& description) override;
+  core::Status register_event_source(const std::wstring& source, const std::wstring& message_file) override;
+  core::Status remove_event_source(const std::wstring& source) override;
 };
 
 class Win32Dialogs : public Dialogs {

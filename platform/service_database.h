@@ -1,0 +1,54 @@
+#pragma once
+// What installation changes in the system's configuration: the control
+// manager's database of services, and the registration of event sources
+// that lets an event viewer render the entries of a source.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/status.h"
+
+namespace platform {
+
+// 0 is no handle.
+using ScHandle = uintptr_t;
+
+inline constexpr uint32_t kScManagerAllAccess = 0xF003F;
+inline constexpr uint32_t kServiceAllAccess = 0xF01FF;
+
+// The arguments of a service's creation, as the control manager takes them.
+struct ServiceRegistration {
+  std::wstring name;
+  std::wstring display_name;
+  uint32_t access = kServiceAllAccess;
+  uint32_t service_type = 0;
+  uint32_t start_type = 0;
+  uint32_t error_control = 0;
+  std::wstring binary_path;
+  std::wstring load_group;             // passed as a string, even when empty
+  std::optional<uint32_t> tag;         // no value: no tag asked for
+  std::wstring dependencies;           // NUL-separated list with a final NUL, or empty
+  std::optional<std::wstring> account; // no value: the local system account
+  std::wstring password;               // passed as a string, even when empty
+};
+
+class ServiceDatabase {
+ public:
+  virtual ~ServiceDatabase() = default;
+  virtual core::Result<ScHandle> open_manager(uint32_t access) = 0;
+  // On return `registration.tag` holds the tag the manager gave, if one was asked for.
+  virtual core::Result<ScHandle> create_service(ScHandle manager, ServiceRegistration& registration) = 0;
+  virtual core::Result<ScHandle> open_service(ScHandle manager, const std::wstring& name, uint32_t access) = 0;
+  // Marks the service for deletion, also while it runs.
+  virtual core::Status delete_service(ScHandle service) = 0;
+  virtual void close_handle(ScHandle handle) = 0;
+  // The text the services console shows for the service.
+  virtual core::Status set_description(ScHandle service, const std::wstring& description) = 0;
+
+  // Names `message_file` as the message table of `source` in the Application log.
+  virtual core::Status register_event_source(const std::wstring& source, const std::wstring& message_file) = 0;
+  // Removes that registration; a source that was never registered is no failure.
+  virtual core::Status remove_event_source(const std::wstring& source) = 0;
+};
+
+}  // namespace platform

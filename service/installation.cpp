@@ -1,0 +1,158 @@
+#include "service/installation.h"
+
+#include "base/exceptions.h"
+#include "base/format.h"
+#include "base/paths.h"
+#include "platform/dialogs.h"
+#include "platform/host.h"
+#include "platform/process_info.h"
+
+namespace service {
+
+namespace {
+
+platform::ServiceDatabase& Database() { return *platform::host().service_database; }
+
+void Check(const core::Status& status) {
+  if (!status.ok()) base::RaiseOSError(status.code());
+}
+
+platform::ScHandle Checked(const core::Result<platform::ScHandle>& handle) {
+  Check(handle.status());
+  return handle.value();
+}
+
+// Closes a control manager handle however the scope is left.
+class ScopedScHandle {
+ public:
+  explicit ScopedScHandle(platform::ScHandle handle) : handle_(handle) {}
+  ~ScopedScHandle() { Database().close_handle(handle_); }
+  ScopedScHandle(const ScopedScHandle&) = delete;
+  ScopedScHandle& operator=(const ScopedScHandle&) = delete;
+  platform::ScHandle get() const { return handle_; }
+
+ private:
+  platform::ScHandle handle_;
+};
+
+void Call(const TServiceEvent& hook, TService& service) {
+  if (hook) hook(&service);
+}
+
+// Both sources the entries of this process are written under.
+std::vector<std::wstring> EventSources(const TService& service, const std::wstring& executable) {
+  return {service.Name(), base::ExtractFileName(executable)};
+}
+
+void RegisterEventSources(const TService& service, const std::wstring& executable) {
+  for (const auto& source : EventSources(service, executable))
+    Check(Database().register_event_source(source, executable));
+}
+
+void RemoveEventSources(const TService& service, const std::wstring& executable) {
+  for (const auto& source : EventSources(service, executable)) Check(Database().remove_event_source(source));
+}
+
+
+platform::ServiceRegistration Registration(TService& service, const std::wstring& command) {
+  platform::ServiceRegistration r;
+  r.name = service.Name();
+  r.display_name = service.DisplayName();
+  r.service_type = service.ServiceTypeCode();
+  r.start_type = StartTypeCode(service);
+  r.error_control = static_cast<uint32_t>(service.ErrorSeverity());
+  r.binary_path = command;
+  r.load_group = service.LoadGroup();
+  if (static_cast<int32_t>(service.TagID()) > 0) r.tag = service.TagID();
+  r.dependencies = DependencyList(service.Dependencies());
+  if (!service.ServiceStartName().empty()) r.account = service.ServiceStartName();
+  r.password = service.Password();
+  return r;
+}
+
+void ShowMessage(const std::wstring& caption, const std::wstring& text, platform::DialogIcon icon) {
+  platform::host().dialogs->show_message(caption, text, icon);
+}
+
+}  // namespace
+
+uint32_t StartTypeCode(const TService& service) {
+  const TStartType start = service.StartType();
+  const bool boot_or_system = start == TStartType::stBoot || start == TStartType::stSystem;
+  if (boot_or_system && service.ServiceType() != TServiceType::stDevice) return 2;
+  return static_cast<uint32_t>(start);
+}
+
+std::wstring DependencyList(const TDependencies& dependencies) {
+  if (dependencies.empty()) return L"";
+  std::wstring list;
+  for (const auto& d : dependencies) {
+    if (d.IsGroup) list += L'+';
+    list += d.Name;
+    list += L'\0';
+  }
+  list += L'\0';
+  return list;
+}
+
+std::wstring ServiceCommand(const std::wstring& executable_path) {
+  if (executable_path.find(L' ') == std::wstring::npos) return executable_path;
+  return L"\"" + executable_path + L"\"";
+}
+
+void InstallService(TService& service, platform::ScHandle manager) {
+  const std::wstring executable = platform::host().process->executable_path();
+  Call(service.BeforeInstall(), service);
+  platform::ServiceRegistration registration = Registration(service, ServiceCommand(executable));
+  const core::Result<platform::ScHandle> created = Database().create_service(manager, registration);
+  if (registration.tag) service.SetTagID(*registration.tag);
+  ScopedScHandle handle(Checked(created));
+  try {
+    RegisterEventSources(service, executable);
+    Call(service.AfterInstall(), service);
+  } catch (...) {
+    // A service that is not fully registered is taken out again.
+    for (const auto& source : EventSources(service, executable)) (void)Database().remove_event_source(source);
+    (void)Database().delete_service(handle.get());
+    throw;
+  }
+}
+
+void UninstallService(TService& service, platform::ScHandle manager) {
+  const std::wstring executable = platform::host().process->executable_path();
+  Call(service.BeforeUninstall(), service);
+  {
+    ScopedScHandle handle(Checked(Database().open_service(manager, service.Name(), platform::kServiceAllAccess)));
+    Check(Database().delete_service(handle.get()));
+  }
+  RemoveEventSources(service, executable);
+  Call(service.AfterUninstall(), service);
+}
+
+void SetServiceDescription(const std::wstring& name, const std::wstring& description) {
+  ScopedScHandle manager(Checked(Database().open_manager(platform::kScManagerAllAccess)));
+  ScopedScHandle service(Checked(Database().open_service(manager.get(), name, platform::kServiceAllAccess)));
+  Check(Database().set_description(service.get(), description));
+}
+
+void RegisterAll(const std::vector<TService*>& services, bool Install, bool Silent) {
+  ScopedScHandle manager(Checked(Database().open_manager(platform::kScManagerAllAccess)));
+  bool success = true;
+  for (TService* service : services) {
+    try {
+      if (Install) InstallService(*service, manager.get());
+      else UninstallService(*service, manager.get());
+    } catch (...) {
+      success = false;
+      const wchar_t* pattern = Install ? L"Service \"%s\" failed to install with error: \"%s\""
+                                       : L"Service \"%s\" failed to uninstall with error: \"%s\"";
+      ShowMessage(L"Error", base::Format(pattern, {service->DisplayName(), CurrentExceptionMessage()}),
+                  platform::DialogIcon::Error);
+    }
+  }
+  if (success && !Silent)
+    ShowMessage(L"Information", Install ? L"Service installed successfully" : L"Service uninstalled successfully",
+                platform::DialogIcon::Information);
+}
+
+}  // namespace service

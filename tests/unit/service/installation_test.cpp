@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include "base/exceptions.h"
+#include "process_fixture.h"
+#include "service/installation.h"
+
+using namespace process_test;
+using service::RegisterAll;
+using service::TService;
+
+namespace {
+
+std::wstring SystemErrorText(uint32_t code) { return base::OSErrorMessage(code); }
+
+class Installation : public ServiceProcess {
+ protected:
+  PlainService svc{nullptr};
+  std::vector<std::string> hooks;
+
+  void RecordHooks() {
+    svc.SetBeforeInstall([this](TService*) { hooks.push_back("before install:" + Installed()); });
+    svc.SetAfterInstall([this](TService*) { hooks.push_back("after install:" + Installed()); });
+    svc.SetBeforeUninstall([this](TService*) { hooks.push_back("before uninstall:" + Installed()); });
+    svc.SetAfterUninstall([this](TService*) { hooks.push_back("after uninstall:" + Installed()); });
+  }
+  std::string Installed() const { return database.services().empty() ? "absent" : "present"; }
+
+  std::vector<std::wstring> Texts() const {
+    std::vector<std::wstring> texts;
+    for (const auto& d : dialogs.shown()) texts.push_back(d.caption + L"|" + d.text);
+    return texts;
+  }
+};
+
+TEST_F(Installation, RegistersTheServiceQuotedWithItsEventSourcesAndSaysSo) {
+  RegisterAll({&svc}, true, false);
+
+  const auto services = database.services();
+  ASSERT_EQ(services.size(), 1u);
+  const platform::ServiceRegistration& r = services[0].registration;
+  EXPECT_EQ(r.name, L"PlainSvc");
+  EXPECT_EQ(r.display_name, L"Plain Servi\u00E7o");
+  EXPECT_EQ(r.access, 0xF01FFu);
+  EXPECT_EQ(r.service_type, 0x10u);
+  EXPECT_EQ(r.start_type, 2u);
+  EXPECT_EQ(r.error_control, 1u);
+  EXPECT_EQ(r.binary_path, L"\"" + kExecutable + L"\"");
+  EXPECT_EQ(r.load_group, L"");
+  EXPECT_FALSE(r.tag.has_value());
+  EXPECT_EQ(r.dependencies, L"");
+  EXPECT_FALSE(r.account.has_value());
+  EXPECT_EQ(r.password, L"");
+  EXPECT_EQ(database.event_sources(),
+            (std::map<std::wstring, std::wstring>{{L"PlainSvc", kExecutable}, {kExecutableName, kExecutable}}));
+  EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"Information|Service installed successfully"}));
+  EXPECT_EQ(dialogs.shown()[0].icon, platform::DialogIcon::Information);
+  EXPECT_EQ(database.open_handles(), 0u);
+
+  RegisterAll({&svc}, false, false);
+  EXPECT_TRUE(database.services().empty());
+  EXPECT_TRUE(database.event_sources().empty());
+  EXPECT_EQ(Texts().back(), L"Information|Service uninstalled successfully");
+  EXPECT_EQ(database.open_handles(), 0u);
+}
+
+TEST_F(Installation, ServiceCommandIsQuotedOnlyWhenItHoldsABlank) {
+  EXPECT_EQ(service::ServiceCommand(L"C:\\TAV\\srv.exe"), L"C:\\TAV\\srv.exe");
+  EXPECT_EQ(service::ServiceCommand(L"C:\\Program Files\\srv.exe"), L"\"C:\\Program Files\\srv.exe\"");
+}
+
+TEST_F(Installation, HooksRunInOrderAroundTheRegistration) {
+  RecordHooks();
+  RegisterAll({&svc}, true, true);
+  RegisterAll({&svc}, false, true);
+  EXPECT_EQ(hooks, (std::vector<std::string>{"before install:absent", "after install:present",
+                                             "before uninstall:present", "after uninstall:absent"}));
+  EXPECT_TRUE(dialogs.shown().empty()) << "silent runs that succeed show nothing";
+}
+
+TEST_F(Installation, FailuresShowTheirDialogEvenWhenSilentAndNoSuccess) {
+  const std::wstring exists = SystemErrorText(1073), missing = SystemErrorText(1060);
+  RegisterAll({&svc}, true, true);
+  RegisterAll({&svc}, true, true);
+  RegisterAll({&svc}, false, true);
+  RegisterAll({&svc}, false, true);
+  EXPECT_EQ(Texts(), (std::vector<std::wstring>{
+                         L"Error|Service \"Plain Servi\u00E7o\" failed to install with error: \"" + exists + L"\"",
+                         L"Error|Service \"Plain Servi\u00E7o\" failed to uninstall with error: \"" + missing + L"\""}));
+  EXPECT_EQ(dialogs.shown()[0].icon, platform::DialogIcon::Error);
+  EXPECT_EQ(exists.rfind(L"System Error.  Code: 1073.\r\n", 0), 0u);
+  EXPECT_EQ(database.open_handles(), 0u);
+}
+
+TEST_F(Installation, SecondInstallLeavesTheFirstRegistrationAlone) {
+  RegisterAll({&svc}, true, true);
+  svc.SetDisplayName(L"Another name");
+  RegisterAll({&svc}, true, true);
+  ASSERT_EQ(database.services().size(), 1u);
+  EXPECT_EQ(database.services()[0].registration.display_name, L"Plain Servi\u00E7o");
+  EXPECT_EQ(database.event_sources().size(), 2u);
+}
+
+TEST_F(Installation, AfterInstallFailureTakesTheServiceOutAgain) {
+  svc.SetAfterInstall([](TService*) { throw base::Exception(L"Failed to set data for 'Description'"); });
+  RegisterAll({&svc}, true, false);
+  EXPECT_TRUE(database.services().empty());
+  EXPECT_TRUE(database.event_sources().empty());
+  EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"Error|Service \"Plain Servi\u00E7o\" failed to install with error: "
+                                                L"\"Failed to set data for 'Description'\""}));
+  EXPECT_EQ(database.open_handles(), 0u);
+}
+
+TEST_F(Installation, HookFailuresAreReportedPerOperation) {
+  struct Case {
+    const char* hook;
+    bool install;
+    const char* installed_after;
+  };
+  for (const Case c : {Case{"before install", true, "absent"}, Case{"before uninstall", false, "present"},
+                       Case{"after uninstall", false, "absent"}}) {
+    SCOPED_TRACE(c.hook);
+    PlainService one(nullptr);
+    platform::SimulatedServiceDatabase fresh;
+    platform::ScopedOverride<platform::ServiceDatabase> use_fresh{&platform::Host::service_database, &fresh};
+    if (!c.install) RegisterAll({&one}, true, true);
+    auto raise = [](TService*) { throw base::Exception(L"hook refused"); };
+    if (std::string(c.hook) == "before install") one.SetBeforeInstall(raise);
+    if (std::string(c.hook) == "before uninstall") one.SetBeforeUninstall(raise);
+    if (std::string(c.hook) == "after uninstall") one.SetAfterUninstall(raise);
+    const size_t shown = dialogs.shown().size();
+    RegisterAll({&one}, c.install, false);
+    ASSERT_EQ(dialogs.shown().size(), shown + 1);
+    EXPECT_NE(dialogs.shown().back().text.find(L"\"hook refused\""), std::wstring::npos);
+    EXPECT_EQ(fresh.services().empty() ? "absent" : "present", std::string(c.installed_after));
+  }
+}
+
+TEST_F(Installation, OneFailingServiceDoesNotStopTheOthers) {
+  PlainService other(nullptr);
+  other.SetName(L"OtherSvc");
+  RegisterAll({&svc}, true, true);
+  RegisterAll({&svc, &other}, true, false);
+  EXPECT_EQ(database.services().size(), 2u);
+  ASSERT_EQ(dialogs.shown().size(), 1u) << "the failure only, no success";
+  EXPECT_EQ(dialogs.shown()[0].caption, L"Error");
+}
+
+TEST_F(Installation, ManagerThatCannotBeOpenedRaisesAndShowsNothing) {
+  database.fail_next("open_manager", 5);
+  try {
+    RegisterAll({&svc}, true, false);
+    FAIL() << "no exception";
+  } catch (const base::EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), 5u);
+    EXPECT_EQ(e.Message(), SystemErrorText(5));
+  }
+  EXPECT_TRUE(dialogs.shown().empty());
+  EXPECT_TRUE(database.services().empty());
+}
+
+TEST_F(Installation, TagIsAskedForOnlyWhenPositiveAndTakesTheAssignedValue) {
+  struct Case {
+    uint32_t tag_before;
+    bool asked;
+    uint32_t tag_after;
+  };
+  database.set_next_tag(42);
+  for (const Case c : {Case{0, false, 0}, Case{0x80000000u, false, 0x80000000u}, Case{7, true, 42}}) {
+    SCOPED_TRACE(c.tag_before);
+    PlainService one(nullptr);
+    one.SetTagID(c.tag_before);
+    RegisterAll({&one}, true, true);
+    ASSERT_EQ(database.services().size(), 1u);
+    EXPECT_EQ(database.services()[0].registration.tag.has_value(), c.asked);
+    EXPECT_EQ(one.TagID(), c.tag_after);
+    RegisterAll({&one}, false, true);
+  }
+}
+
+TEST_F(Installation, RegistrationFollowsTheServiceProperties) {
+  svc.SetStartType(service::TStartType::stBoot);
+  svc.SetErrorSeverity(service::TErrorSeverity::esCritical);
+  svc.SetLoadGroup(L"Group");
+  svc.SetServiceStartName(L".\\backup");
+  svc.SetPassword(L"secret");
+  svc.Dependencies() = {{L"Tcpip", false}, {L"NetGroup", true}};
+  svc.SetDisplayName(L"");
+  RegisterAll({&svc}, true, true);
+  const platform::ServiceRegistration r = database.services().at(0).registration;
+  EXPECT_EQ(r.start_type, 2u) << "boot start is automatic start for a process";
+  EXPECT_EQ(r.error_control, 3u);
+  EXPECT_EQ(r.load_group, L"Group");
+  EXPECT_EQ(r.account, std::optional<std::wstring>(L".\\backup"));
+  EXPECT_EQ(r.password, L"secret");
+  EXPECT_EQ(r.dependencies, std::wstring(L"Tcpip\0+NetGroup\0\0", 17));
+  EXPECT_EQ(r.display_name, L"PlainSvc");
+}
+
+TEST_F(Installation, DescriptionGoesToTheNamedService) {
+  RegisterAll({&svc}, true, true);
+  service::SetServiceDescription(L"plainsvc", L"TAV Backup - v1.00");
+  EXPECT_EQ(database.services().at(0).description, L"TAV Backup - v1.00");
+  try {
+    service::SetServiceDescription(L"NoSuchSvc", L"x");
+    FAIL() << "no exception";
+  } catch (const base::EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), 1060u);
+  }
+  EXPECT_EQ(database.open_handles(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "base/exceptions.h"
+#include "process_fixture.h"
+#include "service/service_application.h"
+#include "timers/application.h"
+#include "timers/timer.h"
+
+using namespace process_test;
+using namespace std::chrono_literals;
+using service::TServiceApplication;
+
+namespace {
+
+constexpr uint32_t kRunning = 4, kStopped = 1;
+
+class ServiceApplication : public ServiceProcess {
+ protected:
+  // The process's life with `line` after the program's path; its exit code.
+  int RunProcess(const std::wstring& arguments,
+                 const std::function<void(TServiceApplication&)>& also = {}) {
+    process.line = L"\"" + kExecutable + L"\" " + arguments;
+    return service::RunServiceProcess([&](TServiceApplication& app) {
+      PlainService* module = nullptr;
+      app.CreateForm(module);
+      if (also) also(app);
+    });
+  }
+
+  // Stops the service once it runs, after `while_running` on this thread.
+  std::thread StopWhenRunning(std::function<void()> while_running = {}) {
+    return std::thread([this, while_running] {
+      ASSERT_TRUE(scm.wait_for_state(L"PlainSvc", kRunning));
+      if (while_running) while_running();
+      scm.send_control(L"PlainSvc", service::SERVICE_CONTROL_STOP);
+    });
+  }
+
+  std::vector<std::wstring> EntriesOfTheApplication() const {
+    std::vector<std::wstring> texts;
+    for (const auto& e : log.entries()) {
+      EXPECT_EQ(e.source, kExecutableName);
+      EXPECT_EQ(e.type, 1);
+      EXPECT_EQ(e.category, 0);
+      EXPECT_EQ(e.event_id, 0u);
+      texts.push_back(e.text);
+    }
+    return texts;
+  }
+};
+
+TEST(CommandLine, SplitsAtBlanksWithQuotesGroupingAndRemoved) {
+  EXPECT_EQ(service::CommandLineArguments(L"  \"C:\\Program Files\\a.exe\"  /x \"a b\"c \"\" \t-y"),
+            (std::vector<std::wstring>{L"C:\\Program Files\\a.exe", L"/x", L"a bc", L"", L"-y"}));
+}
+
+TEST_F(ServiceApplication, SwitchesAreDashOrSlashAndTheNameInAnyCase) {
+  struct Case {
+    const wchar_t* arguments;
+    bool install;
+  };
+  const Case cases[] = {
+      {L"/INSTALL", true},          {L"-install", true},        {L"/InStAlL /silent", true},
+      {L"\"/install\"", true},      {L"/ins\"tall\"", true},     {L"/install:yes", false},
+      {L"//install", false},        {L"--install", false},      {L"install", false},
+      {L"/installer", false},       {L"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.arguments, c.arguments + wcslen(c.arguments)));
+    process.line = L"\"" + kExecutable + L"\" " + c.arguments;
+    timers::TApplication application;
+    TServiceApplication app(application);
+    EXPECT_EQ(app.HasSwitch(L"INSTALL"), c.install);
+    EXPECT_EQ(app.Installing(), c.install);
+  }
+  process.line = L"\"C:\\dir /install\\SrvBackupVostrani.exe\"";
+  timers::TApplication application;
+  EXPECT_FALSE(TServiceApplication(application).HasSwitch(L"install")) << "the program's own path is no switch";
+}
+
+TEST_F(ServiceApplication, StartedByHandWritesOneEntryForTheDispatcherAndEndsWithZero) {
+  EXPECT_EQ(RunProcess(L""), 0);
+  EXPECT_EQ(EntriesOfTheApplication(), (std::vector<std::wstring>{base::SysErrorMessage(1063)}));
+  EXPECT_TRUE(dialogs.shown().empty());
+  EXPECT_TRUE(scm.reports(L"PlainSvc").empty());
+}
+
+TEST_F(ServiceApplication, UnrecognisedSwitchesRunAsAService) {
+  EXPECT_EQ(RunProcess(L"/install:yes --uninstall"), 0);
+  EXPECT_EQ(EntriesOfTheApplication().size(), 1u);
+  EXPECT_TRUE(database.services().empty());
+}
+
+TEST_F(ServiceApplication, RunsTheServiceUntilItStopsAndSurvivesTheEndOfALogon) {
+  scm.start_service(L"PlainSvc");
+  std::atomic<bool> loop_alive_after_logoff{false};
+  std::thread controller = StopWhenRunning([&] {
+    timers::TApplication* application = timers::Application();
+    timers::PostToWindow(application->Handle(), timers::WM_ENDSESSION, 0, 0);
+    std::atomic<bool> ran{false};
+    application->QueueOnMainThread([&] { ran = true; });
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (!ran && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
+    loop_alive_after_logoff = ran.load();
+  });
+  EXPECT_EQ(RunProcess(L""), 0);
+  controller.join();
+  EXPECT_TRUE(loop_alive_after_logoff);
+  EXPECT_TRUE(scm.wait_for_state(L"PlainSvc", kStopped, 0ms));
+  EXPECT_TRUE(log.entries().empty());
+}
+
+TEST_F(ServiceApplication, ExceptionsOnTheMainThreadAreLoggedAndTheLoopGoesOn) {
+  scm.start_service(L"PlainSvc");
+  std::thread controller = StopWhenRunning([&] {
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (log.entries().size() < 2 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
+  });
+  std::atomic<int> ticks{0};
+  timers::TTimer timer;
+  EXPECT_EQ(RunProcess(L"", [&](TServiceApplication&) {
+              timer.SetOnTimer([&](timers::TComponent*) {
+                const int tick = ++ticks;
+                if (tick == 1) throw base::EAbort(L"dropped");
+                if (tick == 2) throw base::Exception(L"tick failed");
+                if (tick == 3)
+                  timers::Application()->QueueOnMainThread([] { throw std::runtime_error("queued failed"); });
+              });
+              timer.SetInterval(1);
+            }),
+            0);
+  timer.SetEnabled(false);
+  controller.join();
+  EXPECT_EQ(EntriesOfTheApplication(), (std::vector<std::wstring>{L"tick failed", L"queued failed"}));
+}
+
+TEST_F(ServiceApplication, InstallTakesPrecedenceAndSilentHidesOnlySuccess) {
+  EXPECT_EQ(RunProcess(L"/UNINSTALL -Install"), 0);
+  EXPECT_EQ(database.services().size(), 1u);
+  ASSERT_EQ(dialogs.shown().size(), 1u);
+  EXPECT_EQ(dialogs.shown()[0].text, L"Service installed successfully");
+
+  EXPECT_EQ(RunProcess(L"/install /silent"), 0);
+  EXPECT_EQ(dialogs.shown().size(), 2u) << "the failure is shown";
+  EXPECT_EQ(RunProcess(L"/uninstall /silent"), 0);
+  EXPECT_EQ(dialogs.shown().size(), 2u);
+  EXPECT_TRUE(database.services().empty());
+  EXPECT_TRUE(log.entries().empty());
+}
+
+TEST_F(ServiceApplication, EscapingExceptionsShowTheApplicationErrorBoxAndEndWithOne) {
+  struct Case {
+    const wchar_t* arguments;
+    bool module_fails;
+    std::wstring text;
+  };
+  const Case cases[] = {
+      {L"/install", false,
+       L"Exception EOSError in module SrvBackupVostrani.exe at 0000000000000000.\r\n" + base::OSErrorMessage(5) +
+           L".\r\n"},
+      {L"", true, L"Exception EConvertError in module SrvBackupVostrani.exe at 0000000000000000.\r\nno module.\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    RecordingDialogs boxes;
+    platform::ScopedOverride<platform::Dialogs> use_boxes{&platform::Host::dialogs, &boxes};
+    if (!c.module_fails) database.fail_next("open_manager", 5);
+    EXPECT_EQ(RunProcess(c.arguments,
+                         [&](TServiceApplication&) {
+                           if (c.module_fails) throw base::EConvertError(L"no module.");
+                         }),
+              1);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].caption, L"Application Error");
+    EXPECT_EQ(boxes.shown()[0].text, c.text);
+    EXPECT_EQ(boxes.shown()[0].icon, platform::DialogIcon::Error);
+  }
+  EXPECT_TRUE(log.entries().empty());
+}
+
+TEST_F(ServiceApplication, ModulesAreOwnedAndCountedAndReleasedAtExit) {
+  timers::TApplication application;
+  TServiceApplication app(application);
+  PlainService* module = nullptr;
+  app.CreateForm(module);
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(module->Application(), &app);
+  EXPECT_EQ(app.ServiceCount(), 1);
+  EXPECT_EQ(module->ServiceTypeCode(), 0x10u);
+  app.ReleaseAtExit();
+  EXPECT_EQ(app.ServiceCount(), 0);
+  EXPECT_EQ(PlainService::instance, nullptr);
+}
+
+}  // namespace
