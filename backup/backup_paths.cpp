@@ -14,6 +14,8 @@ std::wstring BackupProgramPath() { return base::ExecutableDirectory() + L"backup
 
 std::wstring RunLogPath() { return base::ExecutableDirectory() + L"LOGSrvBackup.ini"; }
 
+std::wstring CompanyIniPath() { return base::ExecutableDirectory() + L"backup.ini"; }
+
 std::wstring RunLogTimestamp(base::TDateTime when) {
   const platform::LocalTime t = base::DecodeDateTime(when);
   const wchar_t d = platform::host().locale->date_separator();

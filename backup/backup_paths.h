@@ -8,6 +8,7 @@ namespace backup {
 // Files of the service, all beside its executable.
 std::wstring BackupProgramPath();
 std::wstring RunLogPath();
+std::wstring CompanyIniPath();
 
 // "DD/MM/YYYY HH:MM:SS" with the locale's date and time separators.
 std::wstring RunLogTimestamp(base::TDateTime when);

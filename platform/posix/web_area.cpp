@@ -1,11 +1,14 @@
 #include "platform/posix/backend.h"
 #include "platform/posix/xml_libxml2.h"
+#include "platform/sim/simulated_connectivity.h"
 
 namespace platform::posix {
 
 void install_web_area(Host& host) {
   static Libxml2Parser xml_parser;
   host.xml_parser = &xml_parser;
+  static SimulatedConnectivity connectivity;
+  host.connectivity = &connectivity;
 }
 
 }  // namespace platform::posix

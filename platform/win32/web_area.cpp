@@ -1,4 +1,5 @@
 #include "platform/win32/backend.h"
+#include "platform/win32/connectivity_win32.h"
 #include "platform/win32/xml_xmllite.h"
 
 namespace platform::win32 {
@@ -6,6 +7,8 @@ namespace platform::win32 {
 void install_web_area(Host& host) {
   static XmlLiteParser xml_parser;
   host.xml_parser = &xml_parser;
+  static NetworkListConnectivity connectivity;
+  host.connectivity = &connectivity;
 }
 
 }  // namespace platform::win32

@@ -1,0 +1,206 @@
+#include "backup/USrvBackup.h"
+
+#include <atomic>
+
+#include "backup/request_poll.h"
+#include "backup/schedule.h"
+#include "backup/web_service_location.h"
+#include "platform/host.h"
+#include "platform/process_info.h"
+#include "service/service_thread.h"
+
+namespace backup {
+namespace {
+
+constexpr uint32_t kScheduleIntervalMs = 10000;
+constexpr uint32_t kPollIntervalMs = 60000;
+// Launches leave the process priority class alone and run workers at normal.
+constexpr int32_t kLaunchProcessPriority = 32;
+constexpr int32_t kLaunchThreadPriority = 3;
+
+std::atomic<TTavSrvBackup*> current_module{nullptr};
+
+// 0 idle, 1 normal, 2 high, 3 real-time; anything else changes nothing.
+void ApplyProcessPriority(int32_t selector) {
+  static constexpr platform::PriorityClass kClasses[] = {platform::PriorityClass::Idle, platform::PriorityClass::Normal,
+                                                         platform::PriorityClass::High,
+                                                         platform::PriorityClass::RealTime};
+  if (selector >= 0 && selector <= 3) platform::host().process->set_priority_class(kClasses[selector]);
+}
+
+// 0 idle, 1 lowest ... 3 normal ... 5 highest; anything else keeps the default.
+void ApplyThreadPriority(base::TThread& thread, int32_t selector) {
+  if (selector >= 0 && selector <= 5) thread.SetPriority(static_cast<base::TThreadPriority>(selector));
+}
+
+// The start and stop steps are the same for both kinds of worker.
+template <class Worker>
+bool StartWorker(std::unique_ptr<Worker>& worker, int32_t priority) {
+  if (worker) return false;
+  try {
+    worker = std::make_unique<Worker>(true);
+    ApplyThreadPriority(*worker, priority);
+    worker->Start();
+    worker->WaitFor();
+    return true;
+  } catch (...) {
+    return false;  // the stop that follows every launch disposes of it
+  }
+}
+
+template <class Worker>
+bool StopWorker(std::unique_ptr<Worker>& worker) {
+  if (!worker) return true;
+  try {
+    // A worker that never ran ends without running its body.
+    worker->Terminate();
+    if (worker->Suspended()) worker->Resume();
+    worker->WaitFor();
+    worker.reset();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// Suspends (or resumes) a live worker not yet in that state and takes the
+// outcome; an absent worker leaves the outcome as it is.
+template <class Worker>
+void SuspendLive(std::unique_ptr<Worker>& worker, bool& outcome) {
+  if (!worker || worker->Suspended()) return;
+  worker->Suspend();
+  outcome = worker->Suspended();
+}
+
+template <class Worker>
+void ResumeSuspended(std::unique_ptr<Worker>& worker, bool& outcome) {
+  if (!worker || !worker->Suspended()) return;
+  worker->Resume();
+  outcome = !worker->Suspended();
+}
+
+}  // namespace
+
+TTavSrvBackup* TavSrvBackup() { return current_module.load(); }
+
+TTavSrvBackup::TTavSrvBackup(std::unique_ptr<IKelvoProxy> proxy, service::IServiceApplication* application)
+    : TService(kServiceName, application), HTTPRIO(std::move(proxy)) {
+  SetDisplayName(kServiceDisplayName);
+  SetOnStart([this](service::TService* s, bool& started) { ServiceStart(s, started); });
+  SetOnStop([this](service::TService* s, bool& stopped) { ServiceStop(s, stopped); });
+  SetOnShutdown([this](service::TService* s) { ServiceShutdown(s); });
+  SetOnPause([this](service::TService* s, bool& paused) { ServicePause(s, paused); });
+  SetOnContinue([this](service::TService* s, bool& continued) { ServiceContinue(s, continued); });
+  SetOnExecute([this](service::TService* s) { ServiceExecute(s); });
+  SetAfterInstall([this](service::TService* s) { ServiceAfterInstall(s); });
+  Timer.SetInterval(kScheduleIntervalMs);
+  Timer.SetOnTimer([this](timers::TComponent* s) { TimerTimer(s); });
+  TimerWeb.SetInterval(kPollIntervalMs);
+  TimerWeb.SetOnTimer([this](timers::TComponent* s) { TimerWebTimer(s); });
+  current_module = this;
+}
+
+TTavSrvBackup::~TTavSrvBackup() {
+  TTavSrvBackup* self = this;
+  current_module.compare_exchange_strong(self, nullptr);
+}
+
+// Runs on the dispatcher's thread and must return at once. A stop or a
+// shutdown first ends a web exchange in flight, so a poll that waits on a
+// hung server does not hold the request behind it.
+void TTavSrvBackup::Controller(uint32_t CtrlCode) {
+  TTavSrvBackup* module = current_module.load();
+  if (!module) return;
+  if (CtrlCode == service::SERVICE_CONTROL_STOP || CtrlCode == service::SERVICE_CONTROL_SHUTDOWN)
+    module->HTTPRIO->Cancel();
+  module->PostControlRequest(CtrlCode);
+}
+
+platform::ServiceController TTavSrvBackup::GetServiceController() { return &Controller; }
+
+void TTavSrvBackup::ServiceStart(service::TService*, bool& Started) {
+  LoadSchedule();
+  HTTPRIO->SetWSDLLocation(WSDLLocation(CentralServerHost()));
+  Timer.SetEnabled(false);
+  TimerWeb.SetEnabled(false);
+  Started = ServiceEnabled;
+  if (ServiceEnabled) {
+    // Arming here moves both timers to the service thread.
+    Timer.SetEnabled(true);
+    TimerWeb.SetEnabled(true);
+  } else {
+    Started = false;
+    StopBackupThread();
+    StopKelvoThread();
+  }
+}
+
+void TTavSrvBackup::ServiceStop(service::TService*, bool& Stopped) {
+  StopBackupThread();
+  Stopped = StopKelvoThread();
+  // A refused stop leaves the service running: later polls may call again.
+  if (!Stopped) HTTPRIO->Reset();
+}
+
+void TTavSrvBackup::ServiceShutdown(service::TService*) {
+  StopBackupThread();
+  StopKelvoThread();
+}
+
+void TTavSrvBackup::ServicePause(service::TService*, bool& Paused) {
+  bool outcome = true;
+  SuspendLive(THRBackup, outcome);
+  SuspendLive(THRKelvo, outcome);
+  if (!outcome) Paused = false;
+}
+
+void TTavSrvBackup::ServiceContinue(service::TService*, bool& Continued) {
+  bool outcome = true;
+  ResumeSuspended(THRBackup, outcome);
+  ResumeSuspended(THRKelvo, outcome);
+  if (!outcome) Continued = false;
+}
+
+void TTavSrvBackup::ServiceExecute(service::TService*) {
+  while (!Terminated()) ServiceThread()->ProcessRequests(true);
+}
+
+void TTavSrvBackup::ServiceAfterInstall(service::TService*) {
+  if (DescribeService) DescribeService(Name(), kServiceDescription);
+}
+
+void TTavSrvBackup::TimerTimer(timers::TComponent*) {
+  ScheduleTick({[this] { return RunScheduledBackup(); }, [this](bool on) { Timer.SetEnabled(on); }});
+}
+
+void TTavSrvBackup::TimerWebTimer(timers::TComponent*) { CheckKelvoRequest(); }
+
+void TTavSrvBackup::CheckKelvoRequest() {
+  backup::CheckKelvoRequest({[this](bool on) { TimerWeb.SetEnabled(on); }, [this] { return HTTPRIO->GetIcoKelvo(); },
+                             [this] { return RunKelvoBackup(); }});
+}
+
+bool TTavSrvBackup::RunScheduledBackup() {
+  return Launch(&TTavSrvBackup::StartBackupThread, &TTavSrvBackup::StopBackupThread);
+}
+
+bool TTavSrvBackup::RunKelvoBackup() {
+  return Launch(&TTavSrvBackup::StartKelvoThread, &TTavSrvBackup::StopKelvoThread);
+}
+
+bool TTavSrvBackup::Launch(bool (TTavSrvBackup::*start)(int32_t), bool (TTavSrvBackup::*stop)()) {
+  if (!ServiceEnabled) return false;
+  fSPri = kLaunchProcessPriority;
+  fTPri = kLaunchThreadPriority;
+  ApplyProcessPriority(fSPri);
+  const bool ok = (this->*start)(fTPri);
+  (this->*stop)();
+  return ok;
+}
+
+bool TTavSrvBackup::StartBackupThread(int32_t Priority) { return StartWorker(THRBackup, Priority); }
+bool TTavSrvBackup::StopBackupThread() { return StopWorker(THRBackup); }
+bool TTavSrvBackup::StartKelvoThread(int32_t Priority) { return StartWorker(THRKelvo, Priority); }
+bool TTavSrvBackup::StopKelvoThread() { return StopWorker(THRKelvo); }
+
+}  // namespace backup

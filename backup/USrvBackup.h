@@ -1,0 +1,76 @@
+#pragma once
+// The service itself: starts the backup program at the scheduled hours and
+// whenever the central web service asks, one worker at a time.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "backup/UThreadBackup.h"
+#include "backup/UThreadKelvo.h"
+#include "backup/kelvo_proxy.h"
+#include "service/service.h"
+#include "timers/timer.h"
+
+namespace backup {
+
+inline constexpr wchar_t kServiceName[] = L"TavSrvBackup";
+inline constexpr wchar_t kServiceDisplayName[] = L"TAV Servi\u00E7o de Backup";
+// What the services console shows for the installed service.
+inline constexpr wchar_t kServiceDescription[] = L"TAV Backup - v1.00";
+
+// Gives the installed service its description; raises when it cannot.
+using TDescribeService = std::function<void(const std::wstring& ServiceName, const std::wstring& Description)>;
+
+class TTavSrvBackup : public service::TService {
+ public:
+  // Becomes the module that the control entry point reaches. Both timers
+  // are armed at once, on the calling thread.
+  TTavSrvBackup(std::unique_ptr<IKelvoProxy> proxy, service::IServiceApplication* application = nullptr);
+  ~TTavSrvBackup() override;
+
+  platform::ServiceController GetServiceController() override;
+
+  void ServiceStart(service::TService* Sender, bool& Started);
+  void ServiceStop(service::TService* Sender, bool& Stopped);
+  void ServiceShutdown(service::TService* Sender);
+  void ServicePause(service::TService* Sender, bool& Paused);
+  void ServiceContinue(service::TService* Sender, bool& Continued);
+  void ServiceExecute(service::TService* Sender);
+  void ServiceAfterInstall(service::TService* Sender);
+  void TimerTimer(timers::TComponent* Sender);
+  void TimerWebTimer(timers::TComponent* Sender);
+
+  // True when a worker ran to its end; each blocks until then.
+  bool RunScheduledBackup();
+  bool RunKelvoBackup();
+  bool StartBackupThread(int32_t Priority);
+  bool StopBackupThread();
+  bool StartKelvoThread(int32_t Priority);
+  bool StopKelvoThread();
+  void CheckKelvoRequest();
+
+  // Set by the installation; ServiceAfterInstall calls it.
+  TDescribeService DescribeService;
+
+  timers::TTimer Timer;
+  timers::TTimer TimerWeb;
+  std::unique_ptr<IKelvoProxy> HTTPRIO;
+
+ private:
+  static void Controller(uint32_t CtrlCode);
+  // A launch of either kind: start the worker, wait for it, dispose of it.
+  bool Launch(bool (TTavSrvBackup::*start)(int32_t), bool (TTavSrvBackup::*stop)());
+
+  int32_t fSPri = 0;
+  int32_t fTPri = 0;
+
+ public:
+  std::unique_ptr<TThreadBackup> THRBackup;
+  std::unique_ptr<TThreadKelvo> THRKelvo;
+};
+
+// The module the control entry point reaches, or null when there is none.
+TTavSrvBackup* TavSrvBackup();
+
+}  // namespace backup

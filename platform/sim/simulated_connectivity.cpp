@@ -1,0 +1,11 @@
+#include "platform/sim/simulated_connectivity.h"
+
+namespace platform {
+
+core::Result<bool> SimulatedConnectivity::connected() {
+  ++checks_;
+  if (const uint32_t code = failure_) return core::Status::SystemError(code);
+  return connected_.load();
+}
+
+}  // namespace platform
