@@ -24,6 +24,7 @@
 namespace soap {
 
 class THTTPReqResp;
+class THTTPCancellation;
 class IWebNode;
 class TWSDLItems;
 class TWSDLView;
@@ -110,7 +111,10 @@ class THTTPRIO : public TRIO {
   void AfterBind(const TIntfMetaData& intf) override;
 
  private:
+  TWSDLView& View();
   void AttachView(bool attach);
+
+  std::shared_ptr<THTTPCancellation> cancellation_;
 
   std::unique_ptr<TOPToSoapDomConvert> converter_owned_;
   std::unique_ptr<THTTPReqResp> web_node_owned_;
