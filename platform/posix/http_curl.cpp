@@ -63,7 +63,10 @@ class CurlRequest : public HttpRequest {
   bool valid() const { return easy_ != nullptr; }
 
   Status add_header(const std::wstring& line) override {
-    curl_slist* more = curl_slist_append(headers_, Narrow(line).c_str());
+    std::string text = Narrow(line);
+    // "Name:" alone would remove curl's own header; "Name;" sends it empty.
+    if (!text.empty() && text.back() == ':') text.back() = ';';
+    curl_slist* more = curl_slist_append(headers_, text.c_str());
     if (!more) return Status::SystemError(err::kOutOfHandles);
     headers_ = more;
     return Status::Ok();
