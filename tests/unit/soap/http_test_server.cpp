@@ -79,7 +79,10 @@ void HttpTestServer::AcceptLoop() {
     int number = ++connections_;
     std::lock_guard lock(mutex_);
     clients_.push_back(client);
-    workers_.emplace_back([this, client, number] { Serve(client, number); });
+    workers_.emplace_back([this, client, number] {
+      Serve(client, number);
+      net::Shutdown(client);  // the client sees the end at once; the socket is freed at the end
+    });
   }
 }
 
@@ -122,6 +125,7 @@ void HttpTestServer::Serve(net::Socket client, int number) {
 
 bool HttpTestServer::Answer(net::Socket client, const HttpReply& reply) {
   using Mode = HttpReply::Mode;
+  if (reply.mode == Mode::Close) return false;
   if (reply.mode == Mode::Hang) {
     while (Pause(50)) {
     }

@@ -21,6 +21,7 @@ struct HttpReply {
     Hang,     // reads the request and says nothing
     Drip,     // the head, then the body one byte every drip_ms
     Endless,  // a chunked body that never ends
+    Close,    // closes the connection without a word
   };
   int status = 200;
   std::string reason = "OK";
@@ -28,6 +29,12 @@ struct HttpReply {
   std::string body;
   Mode mode = Mode::Normal;
   int drip_ms = 200;
+
+  static HttpReply Of(Mode mode) {
+    HttpReply reply;
+    reply.mode = mode;
+    return reply;
+  }
 };
 
 struct HttpReceived {
