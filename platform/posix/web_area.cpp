@@ -1,4 +1,5 @@
 #include "platform/posix/backend.h"
+#include "platform/posix/http_curl.h"
 #include "platform/posix/xml_libxml2.h"
 #include "platform/sim/simulated_connectivity.h"
 
@@ -9,6 +10,8 @@ void install_web_area(Host& host) {
   host.xml_parser = &xml_parser;
   static SimulatedConnectivity connectivity;
   host.connectivity = &connectivity;
+  static CurlHttp http;
+  host.http = &http;
 }
 
 }  // namespace platform::posix
