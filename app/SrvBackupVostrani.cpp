@@ -1,0 +1,16 @@
+// SrvBackupVostrani.exe: the backup service's process. It only wires the
+// pieces together.
+#include "app/kelvo_proxy.h"
+#include "backup/USrvBackup.h"
+#include "platform/host.h"
+#include "service/installation.h"
+#include "service/service_application.h"
+
+int main() {
+  platform::install_default_host();
+  return service::RunServiceProcess([](service::TServiceApplication& application) {
+    backup::TTavSrvBackup* TavSrvBackup = nullptr;
+    application.CreateForm(TavSrvBackup, app::MakeKelvoProxy());
+    TavSrvBackup->DescribeService = &service::SetServiceDescription;
+  });
+}
