@@ -1,0 +1,434 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the real SrvBackupVostrani.exe under Wine.
+
+It is installed from a folder whose name has a blank, in a throwaway prefix,
+and driven only by Wine's sc and reg and the small service_probe helper
+(pause, continue, interrogate and the service's configuration, which Wine's
+sc lacks). A stand-in backup_vostrani.exe records each start; a stand-in
+central web service on 127.0.0.1:5660 serves the WSDL and scripted answers
+and records every request. The service's event-log entries are read from
+Wine's err:eventlog trace, which the service process inherits from the
+prefix's first process; +pid tells which process wrote each entry.
+
+The 60-second poll sets the pace: one timeline carries the scheduled run,
+pause/continue/interrogate, a server that is down at the first poll, a
+fault at the second, a requested run at the third and a hung server that a
+stop must not wait for at the fourth. Every wait is on a condition with a
+bounded time-out. Results go to build/e2e-results/e2e.xml.
+"""
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+from pathlib import Path
+from xml.sax.saxutils import quoteattr
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("TAV_WINDOWS_BUILD", ROOT / "build" / "windows"))
+WORK = ROOT / "build" / "e2e"
+RESULTS = ROOT / "build" / "e2e-results"
+PREFIX = WORK / "wineprefix"
+TRACE = WORK / "wine-trace.txt"
+APP_WIN = "C:\\Program Files\\TAV Backup"
+APP = PREFIX / "drive_c" / "Program Files" / "TAV Backup"
+EXE_WIN = APP_WIN + "\\SrvBackupVostrani.exe"
+EXE_NAME = "SrvBackupVostrani.exe"
+SERVICE = "TavSrvBackup"
+DISPLAY = "TAV Servi\u00e7o de Backup"
+KEY = "HKEY_LOCAL_MACHINE\\Software\\Tav7Backup"
+EVENT_SOURCES = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\"
+DAYS = ["Domingo", "Segunda", "Ter\u00e7a", "Quarta", "Quinta", "Sexta", "S\u00e1bado"]
+COMPANY = "12345678000190"
+# The company number as the central server writes it: the punctuation
+# must not matter, also under an English locale (LC_ALL below).
+REQUEST_FOR_US = "17|12.345.678/0001-90|S1|10/12/2026"
+SOAP_ACTION = '"urn:coKelvoIntf-IcoKelvo#{}"'
+STOPPED, START_PENDING, RUNNING, PAUSED = 1, 2, 4, 7
+TRACE_LINE = re.compile(r'^([0-9a-f]{4}):[0-9a-f]{4}:err:eventlog:ReportEventW L"(.*)"$')
+
+ENV = dict(os.environ, WINEPREFIX=str(PREFIX), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+           LC_ALL="C.UTF-8")
+ENV.pop("DISPLAY", None)
+TRACE_DEBUG = "-all,err+eventlog,+pid"
+
+
+def win_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+class Report:
+    def __init__(self):
+        self.cases = []
+        self.scenario = ""
+        self.started = time.monotonic()
+
+    def begin(self, scenario):
+        self.scenario = scenario
+        print(f"== {scenario} (at {self.elapsed():.0f} s)", flush=True)
+
+    def check(self, what, ok, detail=""):
+        self.cases.append((self.scenario, what, bool(ok), detail))
+        print(f"   {'ok  ' if ok else 'FAIL'} {what}" + ("" if ok or not detail else f": {detail}"), flush=True)
+        return ok
+
+    def elapsed(self):
+        return time.monotonic() - self.started
+
+    def write(self):
+        RESULTS.mkdir(parents=True, exist_ok=True)
+        failed = sum(1 for c in self.cases if not c[2])
+        lines = [f'<testsuites tests="{len(self.cases)}" failures="{failed}" errors="0" disabled="0">',
+                 f'<testsuite name="e2e" tests="{len(self.cases)}" failures="{failed}">']
+        for scenario, what, ok, detail in self.cases:
+            lines.append(f'<testcase classname={quoteattr(scenario)} name={quoteattr(what)}>'
+                         + ("" if ok else f"<failure message={quoteattr(detail or 'failed')}/>") + "</testcase>")
+        lines += ["</testsuite>", "</testsuites>"]
+        (RESULTS / "e2e.xml").write_text("\n".join(lines) + "\n", encoding="utf-8")
+        return failed
+
+
+def run(args, timeout=60, debug=None, **kwargs):
+    env = dict(ENV, WINEDEBUG=debug) if debug else ENV
+    try:
+        done = subprocess.run(args, env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout,
+                              **kwargs)
+        return done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace")
+    except subprocess.TimeoutExpired:
+        return None, "", f"timed out after {timeout} s"
+
+
+def wine(*args, **kwargs):
+    return run(["wine", *args], **kwargs)
+
+
+def probe(*args):
+    return wine(str(BUILD / "tests" / "fixtures" / "service_probe.exe"), *args)
+
+
+def probe_values(*args):
+    """One "key=value" a line."""
+    _, out, _ = probe(*args)
+    return dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+
+
+def state():
+    _, out, _ = probe("status", SERVICE)
+    values = dict(part.split("=", 1) for part in out.split() if "=" in part)
+    return int(values.get("state", 0)), int(values.get("pid", 0))
+
+
+def wait_for(condition, timeout, step=0.25):
+    end = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value or time.monotonic() >= end:
+            return value
+        time.sleep(step)
+
+
+def wait_state(wanted, timeout):
+    return wait_for(lambda: state()[0] == wanted, timeout)
+
+
+def reg_import(keys):
+    """Writes values through a .reg file that Wine's reg imports in one go."""
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for key, values in keys.items():
+        lines.append(f"[{key}]")
+        for name, value in values.items():
+            data = f"dword:{value:08x}" if isinstance(value, int) else '"' + value + '"'
+            lines.append(f'"{name}"={data}')
+        lines.append("")
+    path = WORK / "settings.reg"
+    path.write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
+    return wine("reg", "import", win_path(path), "/reg:32")[0] == 0
+
+
+def reg_delete(name):
+    return wine("reg", "delete", "HKLM\\Software\\Tav7Backup", "/v", name, "/f", "/reg:32")[0] == 0
+
+
+def trace_entries(start=0):
+    """(process id, text) of each event-log entry in the prefix's trace."""
+    text = TRACE.read_text(encoding="utf-8", errors="replace")[start:]
+    return [(int(m.group(1), 16), m.group(2)) for m in map(TRACE_LINE.match, text.splitlines()) if m]
+
+
+def trace_size():
+    return len(TRACE.read_text(encoding="utf-8", errors="replace"))
+
+
+def launches(argument):
+    calls = APP / "backup_vostrani.exe.calls"
+    lines = calls.read_text(errors="replace").splitlines() if calls.exists() else []
+    return [line for line in lines if line.startswith(f"args={argument}|")]
+
+
+def all_settings(enabled_hours, servico="S"):
+    days = {day: 0 for day in DAYS}
+    days["Todo Dia"] = 1
+    return {KEY: {"SERVICO": servico, "ServidorBackup": "127.0.0.1", **days},
+            KEY + "\\Horarios": {f"{h:02d}:00": int(h in enabled_hours) for h in range(24)}}
+
+
+class CentralServer:
+    def __init__(self):
+        self.script = WORK / "answers.json"
+        self.log = WORK / "requests.log"
+        self.process = None
+        self.answer({})
+
+    def answer(self, answers):
+        tmp = self.script.with_suffix(".tmp")
+        tmp.write_text(json.dumps(answers), encoding="utf-8")
+        tmp.replace(self.script)
+
+    def start(self):
+        self.output = open(WORK / "server.out", "w")
+        self.process = subprocess.Popen(
+            [sys.executable, str(Path(__file__).with_name("central_server.py")), "--port", "5660",
+             "--script", str(self.script), "--log", str(self.log)], stdout=self.output, stderr=subprocess.STDOUT)
+        return wait_for(lambda: "listening" in (WORK / "server.out").read_text(), 20)
+
+    def requests(self):
+        if not self.log.exists():
+            return []
+        return [json.loads(line) for line in self.log.read_text(encoding="utf-8").splitlines() if line]
+
+    def posts(self, operation):
+        return [r for r in self.requests() if r["method"] == "POST" and r["operation"] == operation]
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        if self.process:
+            self.output.close()
+
+
+def prefix_processes():
+    """Processes of this prefix, found by their environment."""
+    wanted = f"WINEPREFIX={PREFIX}".encode()
+    found = []
+    for entry in Path("/proc").iterdir():
+        if entry.name.isdigit():
+            try:
+                if wanted in (entry / "environ").read_bytes().split(b"\0"):
+                    found.append(int(entry.name))
+            except OSError:
+                pass
+    return found
+
+
+def service_processes():
+    found = []
+    for pid in prefix_processes():
+        try:
+            if EXE_NAME.encode() in Path(f"/proc/{pid}/cmdline").read_bytes():
+                found.append(pid)
+        except OSError:
+            pass
+    return found
+
+
+def set_up(report):
+    report.begin("setting up a throwaway prefix")
+    shutil.rmtree(WORK, ignore_errors=True)
+    APP.mkdir(parents=True)
+    shutil.copy(BUILD / "app" / EXE_NAME, APP / EXE_NAME)
+    shutil.copy(BUILD / "tests" / "fixtures" / "record_start.exe", APP / "backup_vostrani.exe")
+    (APP / "backup.ini").write_text(f"[EMPRESA]\r\nCNPJ={COMPANY}\r\n")
+    subprocess.run(["wineserver", "-p"], env=ENV, check=True)
+    # The services the boot starts inherit its standard error, and with it
+    # this trace setting: their event-log entries land in the trace.
+    with open(TRACE, "ab") as trace:
+        subprocess.run(["wineboot"], env=dict(ENV, WINEDEBUG=TRACE_DEBUG), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=trace, timeout=300)
+    report.check("prefix booted", (PREFIX / "drive_c" / "windows" / "system32").is_dir())
+
+
+def install(report):
+    report.begin("install from a folder with a blank in its name")
+    rc, _, err = wine(EXE_WIN, "/INSTALL")
+    report.check("exit code 0", rc == 0, f"rc={rc}")
+    report.check("success message", "Information: Service installed successfully" in err, err.strip())
+    config = probe_values("config", SERVICE)
+    report.check("path registered in quotation marks", config.get("binary") == f'"{EXE_WIN}"', config.get("binary"))
+    report.check("display name", config.get("display") == DISPLAY, config.get("display"))
+    report.check("own process, automatic start, normal errors",
+                 (config.get("type"), config.get("start"), config.get("error_control")) == ("16", "2", "1"), config)
+    report.check("description on the service itself", config.get("description") == "TAV Backup - v1.00",
+                 config.get("description"))
+    for source in (SERVICE, EXE_NAME):
+        _, out, _ = wine("reg", "query", EVENT_SOURCES + source, "/v", "EventMessageFile")
+        report.check(f"event source {source} names the executable's message table", EXE_WIN in out, out.strip())
+    _, out, _ = probe("render", EXE_WIN, "Service failed on start: an example")
+    report.check("an entry renders as its own text", out.strip() == "rendered=Service failed on start: an example",
+                 out.strip())
+
+    rc, _, err = wine(EXE_WIN, "-install", "/silent")
+    report.check("second install ends with 0", rc == 0, f"rc={rc}")
+    expected = f'Error: Service "{DISPLAY}" failed to install with error: "System Error.  Code: 1073.'
+    report.check("second install fails with 1073, even silent", expected in err, err.strip())
+    report.check("first registration untouched", probe_values("config", SERVICE) == config)
+
+
+def started_by_hand(report):
+    """While the service runs and no other start is under way: a start by
+    hand must not take the connection the control manager prepared for a
+    service it is starting. The dispatcher takes about 10 s to fail."""
+    report.begin("started by hand, without the control manager")
+    began = time.monotonic()
+    rc, _, err = run(["wine", EXE_WIN], timeout=60, debug=TRACE_DEBUG)
+    report.check(f"exit code 0 after {time.monotonic() - began:.0f} s", rc == 0, f"rc={rc}")
+    entries = [m.group(2) for m in map(TRACE_LINE.match, err.splitlines()) if m]
+    text = probe_values("errortext", "1063").get("text", "?")
+    report.check("exactly one entry, the system text for 1063", entries == [text], f"{entries} vs {text!r}")
+    report.check("no message box", "Application Error" not in err, err.strip())
+
+
+def refused_starts(report):
+    report.begin('start refused: "SERVICO" is not exactly "S"')
+    report.check("settings written", reg_import(all_settings(set(), servico="s")))
+    mark = trace_size()
+    wine("sc", "start", SERVICE)
+    report.check("the service reaches STOPPED",
+                 wait_for(lambda: state()[0] == STOPPED and trace_size() >= mark, 30))
+    report.check("no event-log entry", trace_entries(mark) == [], trace_entries(mark))
+
+    report.begin("start fails: the weekday value 'Domingo' is missing")
+    reg_import(all_settings(set()))
+    reg_delete("Domingo")
+    mark = trace_size()
+    wine("sc", "start", SERVICE)
+    entry = wait_for(lambda: trace_entries(mark), 30)
+    report.check("one entry naming the value",
+                 [text for _, text in entry or []] == ["Service failed on start: Failed to get data for 'Domingo'"],
+                 entry)
+    report.check("the service reaches STOPPED", wait_state(STOPPED, 30))
+    report.check("nothing was launched", not launches("ok SERVICO"))
+
+
+def running_timeline(report, server):
+    hour = time.localtime().tm_hour
+    hours = {hour, (hour + 1) % 24}  # a run near the full hour may tick in the next one
+    reg_import(all_settings(hours))
+    mark = trace_size()
+
+    report.begin("scheduled run at the current hour")
+    wine("sc", "start", SERVICE)
+    t0 = time.monotonic()
+    report.check("running", wait_state(RUNNING, 30))
+    pid = state()[1]
+    report.check("first tick launches \"ok SERVICO\"", wait_for(lambda: launches("ok SERVICO"), 40),
+                 "no launch recorded")
+    run_log = APP / "LOGSrvBackup.ini"
+    logged = wait_for(lambda: run_log.exists() and "EXECUTADO=" in run_log.read_text(encoding="utf-16"), 10)
+    report.check("run log written", logged)
+    if logged:
+        print("   " + " ".join(run_log.read_text(encoding="utf-16").split()))
+    print("   " + "; ".join(launches("ok SERVICO")))
+
+    report.begin("pause, interrogate, continue")
+    report.check("pause accepted", probe("control", SERVICE, "2")[0] == 0)
+    report.check("paused", wait_state(PAUSED, 20))
+    report.check("interrogate while paused", probe("control", SERVICE, "4")[0] == 0 and state()[0] == PAUSED)
+    report.check("continue accepted", probe("control", SERVICE, "3")[0] == 0)
+    report.check("running again", wait_state(RUNNING, 20))
+
+    started_by_hand(report)
+
+    report.begin("central server down at the first poll, a fault at the second")
+    print(f"   waiting for the first poll (60 s after start) to find no server", flush=True)
+    wait_for(lambda: time.monotonic() - t0 > 66, 70, step=1)
+    server.answer({"TestaConexao": {"fault": "Servidor em manuten\u00e7\u00e3o"}})
+    report.check("server started after the first poll", server.start())
+    print("   waiting for the second poll", flush=True)
+    faulted = wait_for(lambda: server.posts("TestaConexao"), 60 + 30, step=0.5)
+    report.check("second poll fetched the WSDL and called TestaConexao",
+                 faulted and any(r["method"] == "GET" for r in server.requests()), server.requests())
+    time.sleep(2)
+    report.check("after the fault: no BuscaSolic, no launch", not server.posts("BuscaSolic")
+                 and not launches("ok SERVICO KELVO"))
+    report.check("still running", state()[0] == RUNNING)
+
+    report.begin("requested run")
+    server.answer({"TestaConexao": {"return": "OK"}, "BuscaSolic": {"return": REQUEST_FOR_US}})
+    print(f"   waiting for the third poll; the server names {REQUEST_FOR_US.split('|')[1]}", flush=True)
+    report.check("launch with \"ok SERVICO KELVO\"", wait_for(lambda: launches("ok SERVICO KELVO"), 60 + 30),
+                 "no requested launch")
+    for operation in ("TestaConexao", "BuscaSolic"):
+        actions = {r["soapaction"] for r in server.posts(operation)}
+        report.check(f"SOAPAction of {operation}", actions == {SOAP_ACTION.format(operation)}, actions)
+    types = {r["content_type"] for r in server.requests() if r["method"] == "POST"}
+    report.check("posts are text/xml", all(t and t.startswith("text/xml") for t in types), types)
+
+    report.begin("stop while the server hangs")
+    server.answer({"TestaConexao": {"hang": True}})
+    calls = len(server.posts("TestaConexao"))
+    print("   waiting for the fourth poll to hang on the server", flush=True)
+    report.check("fourth poll waits on the server",
+                 wait_for(lambda: len(server.posts("TestaConexao")) > calls, 60 + 30, step=0.5))
+    time.sleep(1)
+    began = time.monotonic()
+    wine("sc", "stop", SERVICE)
+    stopped = wait_state(STOPPED, 30)
+    seconds = time.monotonic() - began
+    report.check(f"STOPPED within a few seconds ({seconds:.1f} s)", stopped and seconds < 10)
+    report.check("its process has ended", wait_for(lambda: not service_processes(), 10), service_processes())
+
+    report.begin("scheduled runs over the whole timeline")
+    hours_seen = {hour, time.localtime().tm_hour} & hours
+    report.check(f"one scheduled run per enabled hour ({len(hours_seen)})",
+                 len(launches("ok SERVICO")) == len(hours_seen), launches("ok SERVICO"))
+    report.check("no event-log entry from the service", [e for e in trace_entries(mark) if e[0] == pid] == [],
+                 trace_entries(mark))
+
+
+def uninstall(report):
+    report.begin("uninstall")
+    rc, _, err = wine(EXE_WIN, "/UNINSTALL")
+    report.check("exit code 0", rc == 0, f"rc={rc}")
+    report.check("success message", "Information: Service uninstalled successfully" in err, err.strip())
+    report.check("the service is gone", probe_values("config", SERVICE).get("error") == "1060")
+    for source in (SERVICE, EXE_NAME):
+        report.check(f"event source {source} removed", wine("reg", "query", EVENT_SOURCES + source)[0] != 0)
+    rc, _, err = wine(EXE_WIN, "/UNINSTALL")
+    expected = f'Error: Service "{DISPLAY}" failed to uninstall with error: "System Error.  Code: 1060.'
+    report.check("second uninstall fails with 1060", rc == 0 and expected in err, err.strip())
+
+
+def main():
+    report = Report()
+    server = None
+    try:
+        set_up(report)
+        server = CentralServer()
+        install(report)
+        refused_starts(report)
+        running_timeline(report, server)
+        uninstall(report)
+    except Exception as e:  # a broken step is a failure, and the clean-up still runs
+        report.check("scenario ran to its end", False, repr(e))
+    finally:
+        report.begin("clean-up")
+        if server:
+            server.stop()
+        subprocess.run(["wineserver", "-k"], env=ENV)
+        left = wait_for(lambda: not prefix_processes(), 20)
+        report.check("no process left behind", left, prefix_processes())
+    failed = report.write()
+    print(f"== end-to-end: {len(report.cases) - failed} passed, {failed} failed, "
+          f"{report.elapsed():.0f} s", flush=True)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
