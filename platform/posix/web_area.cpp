@@ -1,4 +1,5 @@
 #include "platform/posix/backend.h"
+#include "platform/posix/http_curl.h"
 #include "platform/posix/xml_libxml2.h"
 #include "platform/sim/simulated_connectivity.h"
 
@@ -7,6 +8,8 @@ namespace platform::posix {
 void install_web_area(Host& host) {
   static Libxml2Parser xml_parser;
   host.xml_parser = &xml_parser;
+  static CurlHttp http;
+  host.http = &http;
   static SimulatedConnectivity connectivity;
   host.connectivity = &connectivity;
 }

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "loopback_listener.h"
+#include "loopback_socket.h"
 
 namespace soap_test {
 
@@ -43,3 +44,57 @@ int LoopbackListener::Connections(int wait_ms) {
 }
 
 }  // namespace soap_test
+
+namespace soap_test::net {
+
+namespace {
+struct WinsockUser {
+  WinsockUser() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+  }
+};
+}  // namespace
+
+Socket ListenLoopback(int& port) {
+  static WinsockUser winsock;
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof address;
+  if (s == INVALID_SOCKET || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(s, 16) != 0 || ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    throw std::runtime_error("loopback listener");
+  port = ntohs(address.sin_port);
+  return static_cast<Socket>(s);
+}
+
+Socket Accept(Socket listener, int wait_ms) {
+  SOCKET s = static_cast<SOCKET>(listener);
+  fd_set ready;
+  FD_ZERO(&ready);
+  FD_SET(s, &ready);
+  timeval timeout{wait_ms / 1000, (wait_ms % 1000) * 1000};
+  if (::select(0, &ready, nullptr, nullptr, &timeout) <= 0) return kNoSocket;
+  SOCKET client = ::accept(s, nullptr, nullptr);
+  return client == INVALID_SOCKET ? kNoSocket : static_cast<Socket>(client);
+}
+
+long Receive(Socket s, char* buffer, size_t size) {
+  return ::recv(static_cast<SOCKET>(s), buffer, static_cast<int>(size), 0);
+}
+
+bool SendAll(Socket s, std::string_view bytes) {
+  while (!bytes.empty()) {
+    int sent = ::send(static_cast<SOCKET>(s), bytes.data(), static_cast<int>(bytes.size()), 0);
+    if (sent <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(sent));
+  }
+  return true;
+}
+
+void Shutdown(Socket s) { ::shutdown(static_cast<SOCKET>(s), SD_BOTH); }
+void Close(Socket s) { ::closesocket(static_cast<SOCKET>(s)); }
+
+}  // namespace soap_test::net

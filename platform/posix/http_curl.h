@@ -1,0 +1,14 @@
+#pragma once
+#include "platform/http.h"
+
+namespace platform::posix {
+
+class CurlHttp : public Http {
+ public:
+  CurlHttp();
+  core::Result<HttpUrl> crack_url(const std::wstring& url) override;
+  core::Result<std::unique_ptr<HttpConnection>> connect(const HttpConnectOptions& options) override;
+  std::wstring error_text(uint32_t code) override;
+};
+
+}  // namespace platform::posix

@@ -1,0 +1,340 @@
+#include "soap/http_transport.h"
+
+#include <algorithm>
+
+#include "base/format.h"
+#include "base/text.h"
+#include "base/utf.h"
+#include "platform/host.h"
+#include "soap/wsdl.h"
+#include "soap/xml_reader.h"
+
+namespace soap {
+
+namespace {
+
+using core::FailureKind;
+namespace http_error = platform::http_error;
+
+platform::Http& HttpClient() {
+  platform::Http* http = platform::host().http;
+  if (!http) throw ESOAPHTTPException(L"No HTTP client is installed");
+  return *http;
+}
+
+std::wstring LowerAscii(std::wstring text) {
+  for (auto& c : text)
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  return text;
+}
+
+// The boundary parameter of a multipart/related content type.
+std::wstring MimeBoundaryOf(const std::wstring& content_type) {
+  const std::wstring lower = LowerAscii(content_type);
+  if (lower.rfind(L"multipart/related", 0) != 0) return L"";
+  size_t at = lower.find(L"boundary=");
+  if (at == std::wstring::npos) return L"";
+  std::wstring boundary = content_type.substr(at + 9);
+  boundary = boundary.substr(0, boundary.find(L';'));
+  if (boundary.size() >= 2 && boundary.front() == L'"' && boundary.back() == L'"')
+    boundary = boundary.substr(1, boundary.size() - 2);
+  return boundary;
+}
+
+// No user can answer a dialog, and a repeat of a failure that persists would
+// never end: at most this many repeats per exchange.
+constexpr int kMaxResends = 1;
+
+// Receive buffer; the body grows by at most this much past the cap.
+constexpr size_t kReadPiece = 32768;
+
+}  // namespace
+
+size_t MaxResponseBodyBytes() { return kMaxXmlDocumentBytes; }
+
+void THTTPCancellation::Cancel() {
+  std::lock_guard lock(mutex_);
+  cancelled_ = true;
+  if (current_) current_->abort(FailureKind::Cancelled);
+}
+
+void THTTPCancellation::Reset() {
+  std::lock_guard lock(mutex_);
+  cancelled_ = false;
+}
+
+void THTTPCancellation::Enter(platform::HttpRequest* request) {
+  std::lock_guard lock(mutex_);
+  if (cancelled_) throw base::EAbort(L"Operation aborted");
+  current_ = request;
+}
+
+void THTTPCancellation::Leave(platform::HttpRequest* request) {
+  std::lock_guard lock(mutex_);
+  if (current_ == request) current_ = nullptr;
+}
+
+// One open request, registered for cancellation while it lives.
+class THTTPReqResp::Exchange {
+ public:
+  Exchange(THTTPCancellation& cancellation, std::unique_ptr<platform::HttpRequest> request)
+      : cancellation_(cancellation), request_(std::move(request)) {
+    cancellation_.Enter(request_.get());
+  }
+  ~Exchange() { cancellation_.Leave(request_.get()); }
+  platform::HttpRequest& operator*() { return *request_; }
+
+ private:
+  THTTPCancellation& cancellation_;
+  std::unique_ptr<platform::HttpRequest> request_;
+};
+
+THTTPReqResp::THTTPReqResp() : cancellation_(std::make_shared<THTTPCancellation>()) {}
+
+THTTPReqResp::~THTTPReqResp() = default;
+
+void THTTPReqResp::ParseURL(const std::wstring& url) {
+  url_ = url;
+  url_host_.clear();
+  url_site_.clear();
+  url_port_ = 0;
+  url_secure_ = false;
+  if (url.empty()) return;
+  auto parts = HttpClient().crack_url(url);
+  if (!parts.ok())
+    throw ESOAPHTTPException(
+        base::Format(L"Invalid url '%s' - only supports 'http' and 'https' schemes", {url}));
+  url_host_ = parts.value().host;
+  url_site_ = parts.value().path;
+  url_port_ = parts.value().port;
+  url_secure_ = parts.value().secure;
+}
+
+void THTTPReqResp::SetURL(const std::wstring& url) {
+  user_set_url_ = !url.empty();
+  Disconnect();
+  ParseURL(url);
+}
+
+void THTTPReqResp::SetResolvedURL(const std::wstring& url) { ParseURL(url); }
+
+std::wstring THTTPReqResp::SoapAction() const {
+  if (soap_action_.empty() && !InvokeOptions.Has(SOAPInvokeOption::soNoValueForEmptySOAPAction)) return L"\"\"";
+  return soap_action_;
+}
+
+void THTTPReqResp::SetUserName(const std::wstring& value) {
+  user_name_ = value;
+  if (WSDLView) WSDLView->UserName = value;
+}
+
+void THTTPReqResp::SetPassword(const std::wstring& value) {
+  password_ = value;
+  if (WSDLView) WSDLView->Password = value;
+}
+
+void THTTPReqResp::SetProxy(const std::wstring& value) {
+  proxy_ = value;
+  if (WSDLView) WSDLView->Proxy = value;
+}
+
+void THTTPReqResp::RaiseFailure(const core::Status& failure) const {
+  if (failure.kind() == FailureKind::Cancelled) throw base::EAbort(L"Operation aborted");
+  uint32_t code = failure.code();
+  if (code == 0) code = failure.kind() == FailureKind::DeadlinePassed ? http_error::kTimeout : http_error::kInternal;
+  std::wstring text = HttpClient().error_text(code).substr(0, 256);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
+  throw ESOAPHTTPException(base::Format(L"%s - URL:%s - SOAPAction:%s", {text, url_, SoapAction()}));
+}
+
+void THTTPReqResp::Connect() {
+  if (connection_) return;
+  platform::HttpConnectOptions options;
+  options.agent = Agent;
+  options.proxy = proxy_;
+  options.proxy_bypass = ProxyByPass;
+  options.host = url_host_;
+  options.port = url_port_;
+  options.user = user_name_;
+  options.password = password_;
+  connection_ = Check(HttpClient().connect(options));
+}
+
+void THTTPReqResp::Disconnect() { connection_.reset(); }
+
+platform::HttpLimits THTTPReqResp::Limits() const {
+  platform::HttpLimits limits;
+  auto apply = [](int value, uint32_t& limit) {
+    if (value > 0) limit = static_cast<uint32_t>(value);
+  };
+  apply(ConnectTimeout, limits.resolve_ms);
+  apply(ConnectTimeout, limits.connect_ms);
+  apply(SendTimeout, limits.send_ms);
+  apply(ReceiveTimeout, limits.receive_ms);
+  apply(ExchangeDeadline, limits.exchange_ms);
+  return limits;
+}
+
+std::unique_ptr<platform::HttpRequest> THTTPReqResp::OpenRequest(const std::wstring& verb) {
+  platform::HttpRequestOptions options;
+  options.verb = verb;
+  options.path = url_site_;
+  options.accept_any = verb == L"GET";
+  options.keep_alive = verb != L"GET";
+  options.secure = url_secure_;
+  options.ignore_certificate_errors = url_secure_ && InvokeOptions.Has(SOAPInvokeOption::soIgnoreInvalidCerts);
+  options.limits = Limits();
+  options.body_cap = MaxResponseBodyBytes();
+  return Check(connection_->open_request(options));
+}
+
+std::wstring THTTPReqResp::SOAPActionLine() const {
+  const std::wstring action = SoapAction();
+  if (action.empty()) return L"SOAPAction:";
+  if (action == L"\"\"") return L"SOAPAction: \"\"";
+  return L"SOAPAction: \"" + action + L"\"";
+}
+
+void THTTPReqResp::AddHeaderLines(platform::HttpRequest& request) {
+  const bool action_line = !InvokeOptions.Has(SOAPInvokeOption::soNoSOAPActionHeader);
+  auto add = [&](const std::wstring& line) { Check(request.add_header(line)); };
+  if (binding_type_ == TWebServiceBindingType::btMime) {
+    add(L"MIME-Version: 1.0");
+    if (action_line) add(SOAPActionLine());
+    add(base::Format(L"Content-Type: %s",
+                     {base::Format(L"multipart/related; boundary=%s", {mime_boundary_})}));
+  } else if (web_node_options_.Has(WebNodeOption::wnoSOAP12)) {
+    const std::wstring media =
+        UseUTF8InHeader ? L"application/soap+xml; charset=\"utf-8\"" : L"application/soap+xml";
+    add(action_line ? base::Format(L"Content-Type: %s;action=\"%s\"", {media, SoapAction()})
+                    : base::Format(L"Content-Type: %s", {media}));
+  } else {
+    if (action_line) add(SOAPActionLine());
+    add(base::Format(L"Content-Type: %s",
+                     {std::wstring(UseUTF8InHeader ? L"text/xml; charset=\"utf-8\"" : L"text/xml")}));
+  }
+}
+
+bool THTTPReqResp::ResendAfter(const core::Status& failure, int& resends) {
+  if (failure.kind() == FailureKind::Cancelled) RaiseFailure(failure);
+  const bool repeat = failure.kind() == FailureKind::Resend ||
+                      failure.kind() == FailureKind::ClientCertificateNeeded ||
+                      (failure.kind() == FailureKind::UnknownCertificateAuthority &&
+                       InvokeOptions.Has(SOAPInvokeOption::soIgnoreInvalidCerts));
+  if (repeat && resends < kMaxResends) {
+    ++resends;
+    return true;
+  }
+  // "Proceed": the failure surfaces when the answer is read.
+  if (deferred_failure_.ok()) deferred_failure_ = failure;
+  return false;
+}
+
+void THTTPReqResp::SendBody(platform::HttpRequest& request, std::string_view body) {
+  const size_t piece_size = static_cast<size_t>(std::max(MaxSinglePostSize, 1));
+  int resends = 0;
+  if (body.size() <= piece_size) {
+    for (;;) {
+      core::Status sent = request.send(body, body.size());
+      if (sent.ok() || !ResendAfter(sent, resends)) return;
+    }
+  }
+  for (;;) {
+    core::Status status = request.send({}, body.size());
+    for (size_t position = 0; status.ok() && position < body.size(); position += piece_size) {
+      std::string_view piece = body.substr(position, piece_size);
+      if (piece.empty()) throw ESOAPHTTPException(L"Invalid HTTP Request: Length is 0");
+      status = request.write(piece);
+    }
+    if (status.ok() || !ResendAfter(status, resends)) return;
+  }
+}
+
+void THTTPReqResp::Receive(platform::HttpRequest& request, std::string& response, bool is_get) {
+  core::Status answered = request.receive_response();
+  if (!answered.ok()) RaiseFailure(deferred_failure_.ok() ? answered : deferred_failure_);
+  auto status = request.status_code();
+  if (status.ok() && status.value() >= 300 && status.value() != 500) {
+    auto text = request.status_text();
+    if (text.ok())
+      throw ESOAPHTTPException(base::Format(L"%s (%d) - '%s'", {text.value(), int64_t{status.value()}, url_}),
+                               static_cast<int>(status.value()));
+  }
+  auto content_type = request.header(L"Content-Type");
+  content_type_ = content_type.ok() ? content_type.value() : L"";
+  mime_boundary_ = MimeBoundaryOf(content_type_);
+
+  const size_t cap = MaxResponseBodyBytes();
+  size_t taken = 0;
+  std::string piece(kReadPiece, '\0');
+  for (;;) {
+    const size_t read = Check(request.read(piece.data(), piece.size()));
+    if (read == 0) break;
+    taken += read;
+    if (taken > cap)
+      throw ESOAPHTTPException(base::Format(L"The response is larger than %d bytes - URL:%s - SOAPAction:%s",
+                                            {int64_t{static_cast<int64_t>(cap)}, url_, SoapAction()}));
+    response.append(piece.data(), read);
+  }
+  if (!is_get && (base::SameTextAscii(content_type_, L"text/plain") ||
+                  base::SameTextAscii(content_type_, L"text/html")))
+    throw ESOAPHTTPException(base::Format(
+        L"Received content of invalid Content-Type setting: %s - SOAP expects \"text/xml\"", {content_type_}));
+}
+
+void THTTPReqResp::Execute(std::string_view Request, std::string& Response) {
+  bool uddi_armed = InvokeOptions.Has(SOAPInvokeOption::soAutoCheckAccessPointViaUDDI) && !UDDIBindingKey.empty() &&
+                    !UDDIOperator.empty();
+  for (;;) {
+    deferred_failure_ = {};
+    try {
+      Connect();
+      Exchange request(*cancellation_, OpenRequest(L"POST"));
+      AddHeaderLines(*request);
+      SendBody(*request, Request);
+      Receive(*request, Response, false);
+      return;
+    } catch (const ESOAPHTTPException& e) {
+      Disconnect();
+      const bool moved = e.StatusCode == 404 || e.StatusCode == 405 || e.StatusCode == 410;
+      if (!uddi_armed || !moved) throw;
+      uddi_armed = false;
+      // No UDDI inquiry client: the registry never names a new access point.
+      const std::wstring access_point;
+      if (access_point.empty() || base::SameTextAscii(access_point, url_)) throw ESOAPHTTPException(e.Message());
+      SetResolvedURL(access_point);
+    } catch (...) {
+      Disconnect();
+      throw;
+    }
+  }
+}
+
+std::string THTTPReqResp::Execute(std::string_view Request) {
+  std::string response;
+  Execute(Request, response);
+  return response;
+}
+
+void THTTPReqResp::Execute(const std::wstring& DataMsg, std::string& Resp) { Execute(base::ToUtf8(DataMsg), Resp); }
+
+void THTTPReqResp::Get(std::string& Resp) {
+  if (url_.empty()) throw ESOAPHTTPException(L"No URL was specified for 'GET'");
+  deferred_failure_ = {};
+  try {
+    Connect();
+    Exchange request(*cancellation_, OpenRequest(L"GET"));
+    int resends = 0;
+    for (;;) {
+      core::Status sent = (*request).send({}, 0);
+      if (sent.ok() || !ResendAfter(sent, resends)) break;
+    }
+    Receive(*request, Resp, true);
+  } catch (...) {
+    Disconnect();
+    throw;
+  }
+  Disconnect();
+}
+
+}  // namespace soap

@@ -1,0 +1,302 @@
+#include "soap/wsdl.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "base/format.h"
+#include "base/text.h"
+#include "soap/invoke_registry.h"
+#include "soap/xml_reader.h"
+
+namespace soap {
+
+namespace {
+
+bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& start) {
+  return text.size() >= start.size() && base::SameTextAscii(text.substr(0, start.size()), start);
+}
+
+// A hostile server could name endless distinct imports; a real document has few.
+constexpr size_t kMaxImportedDocuments = 32;
+
+std::string ReadWholeFile(const std::wstring& name) {
+  std::ifstream in(std::filesystem::path(name), std::ios::binary);
+  if (!in) throw Exception(base::Format(L"Cannot open file \"%s\"", {name}));
+  std::string bytes;
+  char piece[16384];
+  while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+    bytes.append(piece, static_cast<size_t>(in.gcount()));
+    if (bytes.size() > kMaxXmlDocumentBytes) break;  // the parser refuses it with its own message
+  }
+  return bytes;
+}
+
+}  // namespace
+
+TStreamLoader::TStreamLoader() = default;
+
+std::string TStreamLoader::Load(const std::wstring& location) {
+  if (!StartsWithIgnoringCase(location, L"http://") && !StartsWithIgnoringCase(location, L"https://"))
+    return ReadWholeFile(location);
+  transport_.SetURL(location);
+  transport_.SetUserName(UserName);
+  transport_.SetPassword(Password);
+  transport_.SetProxy(Proxy);
+  if (Timeout != 0) transport_.ConnectTimeout = transport_.SendTimeout = transport_.ReceiveTimeout = Timeout;
+  std::string body;
+  transport_.Get(body);
+  return body;
+}
+
+// Name lookups in one parsed WSDL document.
+struct TWSDLItems::Document {
+  const XmlNode* root;
+
+  bool IsWSDL() const {
+    return root && root->LocalName() == L"definitions" && root->NamespaceURI() == kWSDLNamespace;
+  }
+
+  std::optional<std::wstring> NamespaceOfPrefix(const std::wstring& prefix) const {
+    if (prefix.empty()) {
+      const XmlAttribute* target = root->FindAttribute(L"targetNamespace");
+      return target ? std::optional(target->value) : std::nullopt;
+    }
+    return root->LookupNamespace(prefix);
+  }
+
+  // Local names equal, and the prefixes equal or standing for the same
+  // namespace (letter case aside).
+  bool NamesMatch(const std::wstring& written, const std::wstring& wanted) const {
+    if (LocalNameOf(written) != LocalNameOf(wanted)) return false;
+    const std::wstring a = PrefixOf(written), b = PrefixOf(wanted);
+    if (a == b) return true;
+    auto ua = NamespaceOfPrefix(a), ub = NamespaceOfPrefix(b);
+    return ua && ub && base::SameTextIgnoringCase(*ua, *ub);
+  }
+
+  static std::wstring Attribute(const XmlNode* element, const std::wstring& name) {
+    const XmlAttribute* a = element ? element->FindAttribute(name) : nullptr;
+    return a ? a->value : L"";
+  }
+
+  static std::vector<const XmlNode*> Children(const XmlNode* parent, const std::wstring& local_name,
+                                              const std::wstring& namespace_uri) {
+    std::vector<const XmlNode*> found;
+    if (!parent) return found;
+    for (const XmlNode* child : parent->ElementChildren())
+      if (child->LocalName() == local_name && child->NamespaceURI() == namespace_uri) found.push_back(child);
+    return found;
+  }
+
+  const XmlNode* Named(const XmlNode* parent, const std::wstring& local_name, const std::wstring& wanted,
+                       int index = 0) const {
+    for (const XmlNode* child : Children(parent, local_name, kWSDLNamespace))
+      if (NamesMatch(Attribute(child, L"name"), wanted) && index-- == 0) return child;
+    return nullptr;
+  }
+
+  // The SOAP child of the given version; version 0 tries 1.2, then 1.1.
+  static const XmlNode* SoapChild(const XmlNode* parent, const std::wstring& local_name, int& version) {
+    for (int v : {2, 1}) {
+      if (version != 0 && version != v) continue;
+      auto found = Children(parent, local_name, v == 2 ? kWSDLSoap12Namespace : kWSDLSoap11Namespace);
+      if (!found.empty()) {
+        version = v;
+        return found.front();
+      }
+    }
+    return nullptr;
+  }
+
+  const XmlNode* Port(const std::wstring& service, const std::wstring& port) const {
+    return Named(Named(root, L"service", service), L"port", port);
+  }
+
+  const XmlNode* BindingOperation(const std::wstring& binding, const std::wstring& operation, int overload) const {
+    return Named(Named(root, L"binding", binding), L"operation", operation, overload);
+  }
+
+  bool BindingHasHttpVerb(const std::wstring& binding) const {
+    for (const XmlNode* b : Children(Named(root, L"binding", binding), L"binding", kWSDLHttpNamespace))
+      if (b->FindAttribute(L"verb")) return true;
+    return false;
+  }
+};
+
+// The documents a query reaches through imports, each loaded once.
+class TWSDLItems::ImportTable {
+ public:
+  ImportTable(TStreamLoader& loader, const XmlNode& root) : loader_(loader) { Follow(root, {}); }
+  const std::vector<XmlDocument>& Documents() const { return documents_; }
+
+ private:
+  void Follow(const XmlNode& root, std::vector<std::wstring> chain) {
+    for (const XmlNode* import : Document::Children(&root, L"import", kWSDLNamespace)) {
+      const std::wstring location = Document::Attribute(import, L"location");
+      if (location.empty() || Known(location) || documents_.size() >= kMaxImportedDocuments) continue;
+      if (std::find(chain.begin(), chain.end(), location) != chain.end()) continue;
+      loaded_.push_back(location);
+      XmlDocument doc;
+      try {
+        doc = ParseXmlDocument(loader_.Load(location));
+      } catch (const base::EAbort&) {
+        throw;
+      } catch (const std::exception&) {
+        continue;  // an import that cannot be read adds nothing
+      }
+      if (!Document{doc.root.get()}.IsWSDL()) continue;
+      const XmlNode& imported = *doc.root;
+      documents_.push_back(std::move(doc));
+      chain.push_back(location);
+      Follow(imported, chain);
+      chain.pop_back();
+    }
+  }
+  bool Known(const std::wstring& location) const {
+    return std::find(loaded_.begin(), loaded_.end(), location) != loaded_.end();
+  }
+
+  TStreamLoader& loader_;
+  std::vector<std::wstring> loaded_;
+  std::vector<XmlDocument> documents_;
+};
+
+template <class Query>
+auto TWSDLItems::Search(Query query) -> decltype(query(std::declval<const Document&>())) {
+  using Found = decltype(query(std::declval<const Document&>()));
+  if (!Active()) return Found{};
+  Found found = query(Document{document_.root.get()});
+  if (!found.empty()) return found;
+  ImportTable imports(loader_, *document_.root);
+  for (const XmlDocument& doc : imports.Documents()) {
+    found = query(Document{doc.root.get()});
+    if (!found.empty()) break;
+  }
+  return found;
+}
+
+void TWSDLItems::Load() {
+  if (Active()) return;
+  try {
+    LoadFromBytes(loader_.Load(base::Trim(Location)));
+  } catch (const base::EAbort&) {
+    throw;  // a cancellation stays silent
+  } catch (const std::exception& e) {
+    SetInactive();
+    throw Exception(base::Format(L"Unable to load WSDL File/Location: %s.  Error [%s]",
+                                 {Location, base::ExceptionMessage(e)}));
+  }
+}
+
+void TWSDLItems::LoadFromBytes(std::string_view bytes) {
+  if (bytes.empty()) throw Exception(L"Empty document");
+  XmlDocument doc = ParseXmlDocument(bytes);
+  if (!doc.root) throw Exception(L"Empty document");
+  document_ = std::move(doc);
+}
+
+std::wstring TWSDLItems::GetBindingForServicePort(const std::wstring& service, const std::wstring& port) {
+  return Search([&](const Document& d) { return Document::Attribute(d.Port(service, port), L"binding"); });
+}
+
+std::wstring TWSDLItems::GetSoapAddressForServicePort(const std::wstring& service, const std::wstring& port,
+                                                      int& soap_version) {
+  return Search([&](const Document& d) {
+    int version = soap_version;
+    const XmlNode* address = Document::SoapChild(d.Port(service, port), L"address", version);
+    if (address) soap_version = version;
+    return Document::Attribute(address, L"location");
+  });
+}
+
+std::wstring TWSDLItems::GetSoapAction(const std::wstring& binding, const std::wstring& operation,
+                                       int& soap_version, int overload_index) {
+  return Search([&](const Document& d) {
+    int version = soap_version;
+    const XmlNode* op = Document::SoapChild(d.BindingOperation(binding, operation, overload_index), L"operation",
+                                            version);
+    if (op) soap_version = version;
+    return Document::Attribute(op, L"soapAction");
+  });
+}
+
+std::wstring TWSDLItems::GetSoapBodyAttribute(const std::wstring& binding, const std::wstring& operation,
+                                              int& soap_version, int overload_index, const std::wstring& attribute,
+                                              bool input) {
+  return Search([&](const Document& d) {
+    const XmlNode* op = d.BindingOperation(binding, operation, overload_index);
+    auto messages = Document::Children(op, input ? L"input" : L"output", kWSDLNamespace);
+    int version = soap_version;
+    const XmlNode* body = Document::SoapChild(messages.empty() ? nullptr : messages.front(), L"body", version);
+    if (body) soap_version = version;
+    return Document::Attribute(body, attribute);
+  });
+}
+
+std::vector<std::wstring> TWSDLItems::GetServices() {
+  return Search([](const Document& d) {
+    std::vector<std::wstring> names;
+    for (const XmlNode* s : Document::Children(d.root, L"service", kWSDLNamespace))
+      names.push_back(Document::Attribute(s, L"name"));
+    return names;
+  });
+}
+
+std::vector<std::wstring> TWSDLItems::GetPortsForService(const std::wstring& service) {
+  return Search([&](const Document& d) {
+    std::vector<std::wstring> names;
+    for (const XmlNode* p : Document::Children(d.Named(d.root, L"service", service), L"port", kWSDLNamespace))
+      if (!d.BindingHasHttpVerb(Document::Attribute(p, L"binding"))) names.push_back(Document::Attribute(p, L"name"));
+    return names;
+  });
+}
+
+TWSDLView::TWSDLView() = default;
+TWSDLView::~TWSDLView() = default;
+
+void TWSDLView::Activate() {
+  if (!WSDL || WSDL->Active()) return;
+  loader_.UserName = UserName;
+  loader_.Password = Password;
+  loader_.Proxy = Proxy;
+  WSDL->Load();
+}
+
+std::wstring TWSDLView::GetService() {
+  if (service_.empty() && WSDL && WSDL->Active()) {
+    auto services = WSDL->GetServices();
+    if (services.size() == 1) service_ = services.front();
+  }
+  return service_;
+}
+
+std::wstring TWSDLView::GetPort() {
+  if (port_.empty() && WSDL && WSDL->Active()) {
+    const std::wstring service = GetService();
+    if (!service.empty()) {
+      auto ports = WSDL->GetPortsForService(service);
+      if (ports.size() == 1) port_ = ports.front();
+    }
+  }
+  return port_;
+}
+
+void TWSDLView::SetOperation(const std::wstring& operation, const TIntfMetaData& intf) {
+  Operation = operation;
+  IntfMD = &intf;
+}
+
+std::wstring TWSDLView::RequestBodyNamespace(const std::wstring& operation_ext_name) {
+  if (!WSDL) return L"";
+  Activate();
+  const std::wstring binding = WSDL->GetBindingForServicePort(GetService(), GetPort());
+  if (binding.empty()) return L"";
+  const bool soap12 =
+      IntfMD && InvRegistry().GetIntfInvokeOptions(IntfMD->Info).Has(TIntfInvokeOption::ioSOAP12);
+  int version = soap12 ? 2 : 1;
+  return WSDL->GetSoapBodyAttribute(binding, operation_ext_name, version, 0, L"namespace", true);
+}
+
+}  // namespace soap

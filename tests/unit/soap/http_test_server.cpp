@@ -1,0 +1,156 @@
+#include "http_test_server.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+
+namespace soap_test {
+
+namespace {
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> HttpReceived::HeaderLines() const {
+  std::vector<std::string> lines;
+  size_t at = head.find("\r\n");
+  while (at != std::string::npos && at + 2 < head.size()) {
+    size_t end = head.find("\r\n", at + 2);
+    std::string line = head.substr(at + 2, end == std::string::npos ? std::string::npos : end - at - 2);
+    if (line.empty()) break;
+    lines.push_back(line);
+    at = end;
+  }
+  return lines;
+}
+
+std::string HttpReceived::Header(const std::string& name) const {
+  for (const auto& line : HeaderLines()) {
+    size_t colon = line.find(':');
+    if (colon != std::string::npos && Lower(line.substr(0, colon)) == Lower(name)) {
+      size_t value = line.find_first_not_of(' ', colon + 1);
+      return value == std::string::npos ? "" : line.substr(value);
+    }
+  }
+  return "";
+}
+
+HttpTestServer::HttpTestServer(Handler handler) : handler_(std::move(handler)) {
+  listener_ = net::ListenLoopback(port_);
+  acceptor_ = std::thread([this] { AcceptLoop(); });
+}
+
+HttpTestServer::~HttpTestServer() {
+  stopping_ = true;
+  changed_.notify_all();
+  acceptor_.join();
+  {
+    std::lock_guard lock(mutex_);
+    for (net::Socket s : clients_) net::Shutdown(s);
+  }
+  for (auto& worker : workers_) worker.join();
+  for (net::Socket s : clients_) net::Close(s);
+  net::Close(listener_);
+}
+
+std::string HttpTestServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<HttpReceived> HttpTestServer::Requests() {
+  std::lock_guard lock(mutex_);
+  return received_;
+}
+
+bool HttpTestServer::WaitForRequests(size_t count, int wait_ms) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(wait_ms), [&] { return received_.size() >= count; });
+}
+
+void HttpTestServer::AcceptLoop() {
+  while (!stopping_) {
+    net::Socket client = net::Accept(listener_, 50);
+    if (client == net::kNoSocket) continue;
+    int number = ++connections_;
+    std::lock_guard lock(mutex_);
+    clients_.push_back(client);
+    workers_.emplace_back([this, client, number] {
+      Serve(client, number);
+      net::Shutdown(client);  // the client sees the end at once; the socket is freed at the end
+    });
+  }
+}
+
+bool HttpTestServer::Pause(int ms) {
+  std::unique_lock lock(mutex_);
+  return !changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stopping_.load(); });
+}
+
+void HttpTestServer::Serve(net::Socket client, int number) {
+  std::string pending;
+  char buffer[65536];
+  for (;;) {
+    size_t head_end;
+    while ((head_end = pending.find("\r\n\r\n")) == std::string::npos) {
+      long n = net::Receive(client, buffer, sizeof buffer);
+      if (n <= 0) return;
+      pending.append(buffer, static_cast<size_t>(n));
+    }
+    HttpReceived request;
+    request.connection = number;
+    request.head = pending.substr(0, head_end + 2);
+    pending.erase(0, head_end + 4);
+    const size_t length = std::strtoul(request.Header("Content-Length").c_str(), nullptr, 10);
+    while (pending.size() < length) {
+      long n = net::Receive(client, buffer, sizeof buffer);
+      if (n <= 0) return;
+      pending.append(buffer, static_cast<size_t>(n));
+    }
+    request.body = pending.substr(0, length);
+    pending.erase(0, length);
+    HttpReply reply = handler_(request);
+    {
+      std::lock_guard lock(mutex_);
+      received_.push_back(request);
+    }
+    changed_.notify_all();
+    if (!Answer(client, reply) || Lower(request.Header("Connection")) == "close") return;
+  }
+}
+
+bool HttpTestServer::Answer(net::Socket client, const HttpReply& reply) {
+  using Mode = HttpReply::Mode;
+  if (reply.mode == Mode::Close) return false;
+  if (reply.mode == Mode::Hang) {
+    while (Pause(50)) {
+    }
+    return false;
+  }
+  std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+  if (!reply.content_type.empty()) head += "Content-Type: " + reply.content_type + "\r\n";
+  head += reply.mode == Mode::Endless ? "Transfer-Encoding: chunked\r\n"
+                                      : "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+  head += "\r\n";
+  if (!net::SendAll(client, head)) return false;
+  switch (reply.mode) {
+    case Mode::Normal: return net::SendAll(client, reply.body);
+    case Mode::Drip:
+      for (char c : reply.body)
+        if (!Pause(reply.drip_ms) || !net::SendAll(client, std::string_view(&c, 1))) return false;
+      return true;
+    case Mode::Endless: {
+      const std::string chunk = "10000\r\n" + std::string(0x10000, 'x') + "\r\n";
+      while (!stopping_ && net::SendAll(client, chunk)) {
+      }
+      return false;
+    }
+    default: return false;
+  }
+}
+
+}  // namespace soap_test

@@ -1,0 +1,85 @@
+#pragma once
+// A real HTTP/1.1 server on 127.0.0.1 for the web client's tests: it records
+// what it receives and answers as the test says, including never, slowly, or
+// without end. Keep-alive connections are served until the client leaves.
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "loopback_socket.h"
+
+namespace soap_test {
+
+struct HttpReply {
+  enum class Mode {
+    Normal,
+    Hang,     // reads the request and says nothing
+    Drip,     // the head, then the body one byte every drip_ms
+    Endless,  // a chunked body that never ends
+    Close,    // closes the connection without a word
+  };
+  int status = 200;
+  std::string reason = "OK";
+  std::string content_type = "text/xml; charset=utf-8";
+  std::string body;
+  Mode mode = Mode::Normal;
+  int drip_ms = 200;
+
+  static HttpReply Of(Mode mode) {
+    HttpReply reply;
+    reply.mode = mode;
+    return reply;
+  }
+};
+
+struct HttpReceived {
+  std::string head;  // request line and header lines, as received
+  std::string body;
+  int connection = 0;  // 1 for the first TCP connection, and so on
+  std::string RequestLine() const { return head.substr(0, head.find("\r\n")); }
+  // Every header line, in order, without the request line.
+  std::vector<std::string> HeaderLines() const;
+  // The value of the first header of that name (any case), or "".
+  std::string Header(const std::string& name) const;
+};
+
+class HttpTestServer {
+ public:
+  using Handler = std::function<HttpReply(const HttpReceived&)>;
+  explicit HttpTestServer(Handler handler);
+  ~HttpTestServer();
+  HttpTestServer(const HttpTestServer&) = delete;
+  HttpTestServer& operator=(const HttpTestServer&) = delete;
+
+  int port() const { return port_; }
+  std::string Url(const std::string& path) const;
+  std::vector<HttpReceived> Requests();
+  int Connections() const { return connections_.load(); }
+  // Waits until `count` requests arrived (or the time is up).
+  bool WaitForRequests(size_t count, int wait_ms);
+
+ private:
+  void AcceptLoop();
+  void Serve(net::Socket client, int number);
+  bool Answer(net::Socket client, const HttpReply& reply);
+  bool Pause(int ms);
+
+  Handler handler_;
+  net::Socket listener_ = net::kNoSocket;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> connections_{0};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<HttpReceived> received_;
+  std::vector<net::Socket> clients_;
+  std::vector<std::thread> workers_;
+  std::thread acceptor_;
+};
+
+}  // namespace soap_test

@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "base/utf.h"
+#include "http_test_server.h"
+#include "platform/host.h"
+#include "platform/http.h"
+#include "soap/http_transport.h"
+
+using namespace soap;
+using soap_test::HttpReceived;
+using soap_test::HttpReply;
+using soap_test::HttpTestServer;
+
+namespace {
+
+const std::string kEnvelope = "<?xml version=\"1.0\"?><Envelope/>";
+
+std::wstring Wide(const std::string& text) { return base::FromUtf8(text); }
+
+bool HasLine(const HttpReceived& r, const std::string& line) {
+  auto lines = r.HeaderLines();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::wstring ErrorText(uint32_t code) { return platform::host().http->error_text(code); }
+
+class Transport : public testing::Test {
+ protected:
+  Transport() {
+    node.SetURL(Wide(server.Url("/soap/IcoKelvo")));
+    node.SetSoapAction(L"urn:coKelvoIntf-IcoKelvo#TestaConexao");
+  }
+
+  // Runs `call` and returns how long it took, in milliseconds.
+  template <class Call>
+  static long long Timed(Call call) {
+    auto start = std::chrono::steady_clock::now();
+    call();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  }
+
+  // Shortened limits, so that a hung server costs the test little.
+  void ShortLimits() {
+    node.ConnectTimeout = 1000;
+    node.SendTimeout = 1000;
+    node.ReceiveTimeout = 1000;
+    node.ExchangeDeadline = 1500;
+  }
+
+  HttpReply reply;
+  HttpTestServer server{[this](const HttpReceived&) { return reply; }};
+  THTTPReqResp node;
+};
+
+}  // namespace
+
+TEST_F(Transport, PostCarriesTheRequestLineAndTheSoapHeaderLinesExactly) {
+  reply.body = "<answer/>";
+  EXPECT_EQ(node.Execute(kEnvelope), "<answer/>");
+  auto r = server.Requests().at(0);
+  EXPECT_EQ(r.RequestLine(), "POST /soap/IcoKelvo HTTP/1.1");
+  EXPECT_TRUE(HasLine(r, "SOAPAction: \"urn:coKelvoIntf-IcoKelvo#TestaConexao\"")) << r.head;
+  EXPECT_TRUE(HasLine(r, "Content-Type: text/xml; charset=\"utf-8\"")) << r.head;
+  EXPECT_TRUE(HasLine(r, "User-Agent: Pelmirax SOAP 1.3")) << r.head;
+  EXPECT_TRUE(HasLine(r, "Content-Length: " + std::to_string(kEnvelope.size()))) << r.head;
+  EXPECT_EQ(r.Header("Host"), "127.0.0.1:" + std::to_string(server.port()));
+  EXPECT_EQ(r.Header("Accept"), "") << "a POST names no accept types";
+  EXPECT_EQ(r.body, kEnvelope);
+}
+
+TEST_F(Transport, HeaderLinesFollowTheActionAndTheOptions) {
+  using enum SOAPInvokeOption;
+  const struct {
+    const char* name;
+    std::wstring action;
+    TSOAPInvokeOptions options;
+    bool soap12, utf8;
+    std::vector<std::string> present, absent;
+  } cases[] = {
+      {"empty action", L"", {}, false, true, {"SOAPAction: \"\""}, {}},
+      {"empty action, no value", L"", {soNoValueForEmptySOAPAction}, false, true, {"SOAPAction:"}, {}},
+      {"no action header", L"a#b", {soNoSOAPActionHeader}, false, true, {}, {"SOAPAction: \"a#b\""}},
+      {"without UTF-8", L"a#b", {}, false, false, {"Content-Type: text/xml", "SOAPAction: \"a#b\""}, {}},
+      {"SOAP 1.2", L"a#b", {}, true, true,
+       {"Content-Type: application/soap+xml; charset=\"utf-8\";action=\"a#b\""}, {"SOAPAction: \"a#b\""}},
+      {"SOAP 1.2 without action", L"a#b", {soNoSOAPActionHeader}, true, false,
+       {"Content-Type: application/soap+xml"}, {}},
+  };
+  for (const auto& c : cases) {
+    node.SetSoapAction(c.action);
+    node.InvokeOptions = c.options;
+    node.UseUTF8InHeader = c.utf8;
+    TWebNodeOptions web;
+    if (c.soap12) web.Include(WebNodeOption::wnoSOAP12);
+    node.SetWebNodeOptions(web);
+    const size_t before = server.Requests().size();
+    node.Execute(kEnvelope);
+    auto r = server.Requests().at(before);
+    for (const auto& line : c.present) EXPECT_TRUE(HasLine(r, line)) << c.name << ": " << line << "\n" << r.head;
+    for (const auto& line : c.absent) EXPECT_FALSE(HasLine(r, line)) << c.name << ": " << line;
+    if (c.options.Has(soNoSOAPActionHeader)) {
+      EXPECT_EQ(r.Header("SOAPAction"), "") << c.name;
+    }
+  }
+}
+
+TEST_F(Transport, SuccessfulCallsShareOneConnectionAndAFailureStartsAFreshOne) {
+  node.Execute(kEnvelope);
+  node.Execute(kEnvelope);
+  EXPECT_EQ(server.Connections(), 1);
+  reply.status = 404;
+  reply.reason = "Not Found";
+  EXPECT_THROW(node.Execute(kEnvelope), ESOAPHTTPException);
+  EXPECT_FALSE(node.Connected());
+  reply.status = 200;
+  reply.reason = "OK";
+  node.Execute(kEnvelope);
+  auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(requests[0].connection, requests[2].connection);
+  EXPECT_NE(requests[3].connection, requests[2].connection);
+}
+
+TEST_F(Transport, AnswersByStatusAndContentType) {
+  const struct {
+    int status;
+    const char* reason;
+    const char* content_type;
+    std::wstring error;  // empty: the body comes back
+    int status_code;
+  } cases[] = {
+      {200, "OK", "text/xml", L"", 0},
+      {500, "Internal Server Error", "text/xml; charset=utf-8", L"", 0},
+      {200, "OK", "text/html; charset=utf-8", L"", 0},
+      {404, "Not Found", "text/html", L"Not Found (404) - '%URL%'", 404},
+      {302, "Found", "text/xml", L"Found (302) - '%URL%'", 302},
+      {500, "Internal Server Error", "text/html",
+       L"Received content of invalid Content-Type setting: text/html - SOAP expects \"text/xml\"", 0},
+      {200, "OK", "TEXT/PLAIN",
+       L"Received content of invalid Content-Type setting: TEXT/PLAIN - SOAP expects \"text/xml\"", 0},
+  };
+  for (const auto& c : cases) {
+    reply = {};
+    reply.status = c.status;
+    reply.reason = c.reason;
+    reply.content_type = c.content_type;
+    reply.body = "<b/>";
+    std::wstring expected = c.error;
+    if (auto at = expected.find(L"%URL%"); at != std::wstring::npos) expected.replace(at, 5, node.URL());
+    try {
+      EXPECT_EQ(node.Execute(kEnvelope), "<b/>") << c.status << " " << c.content_type;
+      EXPECT_TRUE(expected.empty()) << c.status << " " << c.content_type << " was accepted";
+    } catch (const ESOAPHTTPException& e) {
+      EXPECT_EQ(e.Message(), expected) << c.status << " " << c.content_type;
+      EXPECT_EQ(e.StatusCode, c.status_code);
+    }
+  }
+}
+
+TEST_F(Transport, BodiesUpToTheSinglePostSizeAndAboveArriveWhole) {
+  for (size_t size : {size_t{32768}, size_t{32769}, size_t{100000}}) {
+    std::string body(size, 'a');
+    body.back() = 'z';
+    const size_t before = server.Requests().size();
+    node.Execute(body);
+    auto r = server.Requests().at(before);
+    EXPECT_EQ(r.Header("Content-Length"), std::to_string(size));
+    EXPECT_EQ(r.body, body) << size;
+  }
+}
+
+TEST_F(Transport, GetAsksForAnyTypeWithoutSoapLinesAndDisconnects) {
+  reply.body = "<definitions/>";
+  reply.content_type = "text/html";  // no content-type test for a GET
+  node.SetURL(Wide(server.Url("/wsdl/IcoKelvo?x=1")));
+  std::string body;
+  node.Get(body);
+  EXPECT_EQ(body, "<definitions/>");
+  EXPECT_FALSE(node.Connected());
+  auto r = server.Requests().at(0);
+  EXPECT_EQ(r.RequestLine(), "GET /wsdl/IcoKelvo?x=1 HTTP/1.1");
+  EXPECT_EQ(r.Header("Accept"), "*/*");
+  EXPECT_EQ(r.Header("SOAPAction"), "");
+  EXPECT_EQ(r.Header("Content-Type"), "");
+}
+
+TEST_F(Transport, RefusesWhatItCannotSend) {
+  const struct {
+    std::wstring url;
+    std::wstring message;
+  } cases[] = {
+      {L"ftp://127.0.0.1/x", L"Invalid url 'ftp://127.0.0.1/x' - only supports 'http' and 'https' schemes"},
+      {L"not a url", L"Invalid url 'not a url' - only supports 'http' and 'https' schemes"},
+  };
+  for (const auto& c : cases) {
+    try {
+      node.SetURL(c.url);
+      ADD_FAILURE() << "accepted";
+    } catch (const ESOAPHTTPException& e) {
+      EXPECT_EQ(e.Message(), c.message);
+    }
+  }
+  node.SetURL(L"");
+  try {
+    std::string body;
+    node.Get(body);
+    ADD_FAILURE() << "GET without URL";
+  } catch (const ESOAPHTTPException& e) {
+    EXPECT_EQ(e.Message(), L"No URL was specified for 'GET'");
+  }
+}
+
+TEST_F(Transport, AServerThatIsDownIsReportedWithTheUrlAndAction) {
+  std::wstring url;
+  {
+    HttpTestServer gone([](const HttpReceived&) { return HttpReply{}; });
+    url = Wide(gone.Url("/soap"));
+  }
+  node.SetURL(url);
+  try {
+    node.Execute(kEnvelope);
+    ADD_FAILURE() << "no failure";
+  } catch (const ESOAPHTTPException& e) {
+    EXPECT_EQ(e.Message(), ErrorText(platform::http_error::kCannotConnect) + L" - URL:" + url +
+                               L" - SOAPAction:urn:coKelvoIntf-IcoKelvo#TestaConexao");
+    EXPECT_EQ(e.StatusCode, 0);
+  }
+}
+
+TEST_F(Transport, HungAndDrippingServersEndAtTheDeadline) {
+  ShortLimits();
+  const std::wstring timed_out = ErrorText(platform::http_error::kTimeout);
+  HttpReply drip;
+  drip.mode = HttpReply::Mode::Drip;
+  drip.body = std::string(200, 'x');  // 40 s at its pace
+  drip.drip_ms = 200;                 // each gap well inside the receive limit
+  HttpReply hung;
+  hung.mode = HttpReply::Mode::Hang;
+  for (const HttpReply& r : {hung, drip}) {
+    reply = r;
+    long long ms = Timed([&] {
+      try {
+        node.Execute(kEnvelope);
+        ADD_FAILURE() << "answered";
+      } catch (const ESOAPHTTPException& e) {
+        EXPECT_EQ(e.Message().rfind(timed_out, 0), 0u) << base::ToUtf8(e.Message());
+      }
+    });
+    EXPECT_LT(ms, 6000) << (r.mode == HttpReply::Mode::Hang ? "hung" : "drip");
+  }
+}
+
+TEST_F(Transport, AnAnswerAboveTheCapIsRefusedWhileReading) {
+  reply.mode = HttpReply::Mode::Endless;
+  try {
+    node.Execute(kEnvelope);
+    ADD_FAILURE() << "an endless answer was taken";
+  } catch (const ESOAPHTTPException& e) {
+    EXPECT_EQ(e.Message().rfind(L"The response is larger than " + std::to_wstring(MaxResponseBodyBytes()) +
+                                    L" bytes - URL:",
+                                0),
+              0u)
+        << base::ToUtf8(e.Message());
+  }
+}
+
+TEST_F(Transport, CancelEndsTheExchangeInFlightAndLaterOnesUntilReset) {
+  reply.mode = HttpReply::Mode::Hang;
+  std::thread stopper([&] {
+    if (server.WaitForRequests(1, 5000)) node.Cancellation().Cancel();
+  });
+  long long ms = Timed([&] { EXPECT_THROW(node.Execute(kEnvelope), base::EAbort); });
+  stopper.join();
+  EXPECT_LT(ms, 3000);
+
+  reply = {};
+  EXPECT_THROW(node.Execute(kEnvelope), base::EAbort);
+  std::string body;
+  EXPECT_THROW(node.Get(body), base::EAbort);
+  EXPECT_EQ(server.Requests().size(), 1u) << "nothing is sent while cancelled";
+  node.Cancellation().Reset();
+  EXPECT_NO_THROW(node.Execute(kEnvelope));
+}

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "base/utf.h"
+#include "soap/soap_exceptions.h"
+#include "soap/wsdl.h"
+#include "support/temp_dir.h"
+#include "wsdl_documents.h"
+
+using namespace soap;
+using soap_test::Wsdl;
+
+namespace {
+
+const char kEndpoint[] = "http://central:5660/soap/IcoKelvo";
+
+class WsdlQueries : public testing::Test {
+ protected:
+  TWSDLItems& Load(const std::string& text) {
+    items.LoadFromBytes(text);
+    return items;
+  }
+  TStreamLoader loader;
+  TWSDLItems items{loader};
+};
+
+}  // namespace
+
+TEST_F(WsdlQueries, FindBindingAddressActionAndBodyNamespace) {
+  auto& wsdl = Load(Wsdl(kEndpoint));
+  EXPECT_EQ(wsdl.GetBindingForServicePort(L"IcoKelvoservice", L"IcoKelvoPort"), L"tns:IcoKelvobinding");
+  int version = 1;
+  EXPECT_EQ(wsdl.GetSoapAddressForServicePort(L"IcoKelvoservice", L"IcoKelvoPort", version), base::FromUtf8(kEndpoint));
+  version = 0;
+  EXPECT_EQ(wsdl.GetSoapAction(L"tns:IcoKelvobinding", L"BuscaSolic", version, 0), L"urn:coKelvoIntf-IcoKelvo#BuscaSolic");
+  EXPECT_EQ(version, 1) << "version 0 reports the version it found";
+  version = 1;
+  EXPECT_EQ(wsdl.GetSoapBodyAttribute(L"tns:IcoKelvobinding", L"TestaConexao", version, 0, L"namespace", true),
+            L"urn:coKelvoIntf-IcoKelvo");
+  EXPECT_EQ(wsdl.GetSoapBodyAttribute(L"tns:IcoKelvobinding", L"BuscaSolic", version, 0, L"namespace", false), L"");
+  EXPECT_EQ(wsdl.GetServices(), std::vector<std::wstring>{L"IcoKelvoservice"});
+  EXPECT_EQ(wsdl.GetPortsForService(L"IcoKelvoservice"), std::vector<std::wstring>{L"IcoKelvoPort"})
+      << "a port whose binding has an HTTP verb is left out";
+}
+
+TEST_F(WsdlQueries, NamesMatchByLocalNameAndPrefixOrNamespace) {
+  const struct {
+    const char* name;
+    std::map<std::string, std::string> changes;
+    std::wstring wanted_binding;  // as the port would write it
+    bool found;
+  } cases[] = {
+      {"prefix bound to the target namespace in other letter case",
+       {{"ROOT_NS", "xmlns:B=\"HTTP://TEMPURI.ORG/\""}, {"PORT_BINDING", "B:IcoKelvobinding"}},
+       L"B:IcoKelvobinding", true},
+      {"unprefixed name stands for the target namespace", {{"PORT_BINDING", "IcoKelvobinding"}},
+       L"IcoKelvobinding", true},
+      {"local name differing in letter case", {{"BINDING", "icokelvobinding"}}, L"tns:IcoKelvobinding", false},
+      {"prefix bound to another namespace",
+       {{"ROOT_NS", "xmlns:o=\"urn:other\""}, {"PORT_BINDING", "o:IcoKelvobinding"}}, L"o:IcoKelvobinding", false},
+      {"undeclared prefix", {{"PORT_BINDING", "zz:IcoKelvobinding"}}, L"zz:IcoKelvobinding", false},
+  };
+  for (const auto& c : cases) {
+    auto& wsdl = Load(Wsdl(kEndpoint, c.changes));
+    EXPECT_EQ(wsdl.GetBindingForServicePort(L"IcoKelvoservice", L"IcoKelvoPort"), c.wanted_binding) << c.name;
+    int version = 1;
+    EXPECT_EQ(wsdl.GetSoapAction(c.wanted_binding, L"TestaConexao", version, 0),
+              c.found ? L"urn:coKelvoIntf-IcoKelvo#TestaConexao" : L"")
+        << c.name;
+  }
+}
+
+TEST_F(WsdlQueries, SoapVersionDecidesWhichAddressCounts) {
+  auto& wsdl = Load(Wsdl(kEndpoint, {{"ADDRESS", "<soap12:address location=\"http://v12/\"/>"}}));
+  int version = 1;
+  EXPECT_EQ(wsdl.GetSoapAddressForServicePort(L"IcoKelvoservice", L"IcoKelvoPort", version), L"");
+  version = 0;
+  EXPECT_EQ(wsdl.GetSoapAddressForServicePort(L"IcoKelvoservice", L"IcoKelvoPort", version), L"http://v12/");
+  EXPECT_EQ(version, 2);
+}
+
+TEST_F(WsdlQueries, ViewTakesTheOnlyServiceAndPortButNotOneOfTwo) {
+  TWSDLView view;
+  view.WSDL = &Load(Wsdl(kEndpoint));
+  EXPECT_EQ(view.GetService(), L"IcoKelvoservice");
+  EXPECT_EQ(view.GetPort(), L"IcoKelvoPort");
+
+  TWSDLView two;
+  two.WSDL = &Load(Wsdl(kEndpoint, {{"MORE_SERVICES", "<service name=\"Other\"/>"}}));
+  EXPECT_EQ(two.GetService(), L"");
+  EXPECT_EQ(two.GetPort(), L"");
+}
+
+TEST_F(WsdlQueries, ImportsAreFollowedOnceAndCyclesCut) {
+  testing_support::TempDir dir("tavwsdlimport");
+  const std::string a = (dir.path() / "a.wsdl").string(), b = (dir.path() / "b.wsdl").string();
+  auto import = [](const std::string& location) {
+    return "<import namespace=\"http://tempuri.org/\" location=\"" + location + "\"/>";
+  };
+  const std::string no_service = "<service name=\"None\"/>";
+  // The main document imports a, which imports b and itself; b imports a and holds the service.
+  std::ofstream(a, std::ios::binary) << "<definitions xmlns=\"http://schemas.xmlsoap.org/wsdl/\">" + import(b) +
+                                            import(a) + "</definitions>";
+  std::ofstream(b, std::ios::binary) << Wsdl(kEndpoint, {{"IMPORTS", import(a)}});
+  std::string main = "<definitions xmlns=\"http://schemas.xmlsoap.org/wsdl/\">" + import(a) +
+                     import("missing.wsdl") + "</definitions>";
+  auto& wsdl = Load(main);
+  int version = 1;
+  EXPECT_EQ(wsdl.GetSoapAddressForServicePort(L"IcoKelvoservice", L"IcoKelvoPort", version),
+            base::FromUtf8(kEndpoint));
+  EXPECT_EQ(wsdl.GetServices(), std::vector<std::wstring>{L"IcoKelvoservice"});
+}
+
+TEST_F(WsdlQueries, LoadFailuresNameTheLocationAndTheCause) {
+  testing_support::TempDir dir("tavwsdlload");
+  const std::string empty = (dir.path() / "empty.wsdl").string();
+  const std::string broken = (dir.path() / "broken.wsdl").string();
+  std::ofstream(empty, std::ios::binary) << "";
+  std::ofstream(broken, std::ios::binary) << "<definitions>";
+  const struct {
+    std::string location;
+    std::wstring cause_start;
+  } cases[] = {
+      {empty, L"Empty document"},
+      {broken, L""},  // the parser's words
+      {(dir.path() / "none.wsdl").string(), L"Cannot open file"},
+  };
+  for (const auto& c : cases) {
+    TWSDLItems wsdl(loader);
+    wsdl.Location = base::FromUtf8(c.location);
+    try {
+      wsdl.Load();
+      ADD_FAILURE() << c.location << " loaded";
+    } catch (const Exception& e) {
+      const std::wstring start = L"Unable to load WSDL File/Location: " + wsdl.Location + L".  Error [" + c.cause_start;
+      EXPECT_EQ(e.Message().rfind(start, 0), 0u) << base::ToUtf8(e.Message());
+      EXPECT_EQ(e.Message().back(), L']');
+    }
+    EXPECT_FALSE(wsdl.Active());
+  }
+}
