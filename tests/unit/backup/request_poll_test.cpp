@@ -34,7 +34,7 @@ class RequestPoll : public testing::Test {
   platform::ScopedOverride<platform::Locale> use_locale{&platform::Host::locale, &locale};
   platform::ScopedOverride<platform::Connectivity> use_network{&platform::Host::connectivity, &network};
   Journal journal;
-  FakeKelvoProxy proxy{journal};
+  FakeKelvo kelvo{journal};
   bool fail_launch = false;
 
   void SetUp() override { process.exe = dir.file(L"SrvBackupVostrani.exe"); }
@@ -45,7 +45,7 @@ class RequestPoll : public testing::Test {
   Events Poll() {
     journal.Clear();
     CheckKelvoRequest({[this](bool on) { journal.Add(on ? "arm" : "disarm"); },
-                       [this] { return proxy.GetIcoKelvo(); },
+                       [this] { return kelvo.Obtain(); },
                        [this] {
                          journal.Add("launch");
                          if (fail_launch) throw base::Exception(L"launch failed");
@@ -82,7 +82,7 @@ TEST_F(RequestPoll, AnswerDecidesTheLaunchInEitherLocale) {
     locale.decimal_sep = separator;
     for (const auto& c : cases) {
       Company(c.cnpj);
-      proxy.busca = c.answer;
+      kelvo.busca = c.answer;
       EXPECT_EQ(Poll(), c.launches ? kFullPollWithLaunch : kFullPollNoLaunch)
           << c.cnpj << " / " << Narrow(c.answer) << " / separator " << char(separator);
     }
@@ -105,7 +105,7 @@ TEST_F(RequestPoll, NothingToAskSkipsTheWebAndLeavesTheTimerAlone) {
     std::filesystem::remove(dir.path() / "backup.ini");
     if (c.ini) WriteIni(*c.ini);
     network.set_connected(c.connected);
-    proxy.busca = L"REQ|11222333000181";
+    kelvo.busca = L"REQ|11222333000181";
     EXPECT_EQ(Poll(), Events{}) << c.name;
   }
 }
@@ -122,29 +122,29 @@ TEST_F(RequestPoll, ConnectivityIsAskedOnlyOnceANumberIsSet) {
 TEST_F(RequestPoll, CheckThatCannotTellStillAsks) {
   Company("98765432000110");
   network.fail_with(0x80004005);
-  proxy.busca = L"REQ|98765432000110";
+  kelvo.busca = L"REQ|98765432000110";
   EXPECT_EQ(Poll(), kFullPollWithLaunch);
 }
 
 TEST_F(RequestPoll, BlankAnswersEndThePollWithoutALaunch) {
   Company("98765432000110");
-  proxy.testa = L" \t\r\n";
-  proxy.busca = L"REQ|98765432000110";
+  kelvo.testa = L" \t\r\n";
+  kelvo.busca = L"REQ|98765432000110";
   EXPECT_EQ(Poll(), (Events{"disarm", "obtain", "TestaConexao", "arm", "release"}));
-  proxy.testa = L"OK";
-  proxy.busca = L"  ";
+  kelvo.testa = L"OK";
+  kelvo.busca = L"  ";
   EXPECT_EQ(Poll(), kFullPollNoLaunch);
 }
 
 TEST_F(RequestPoll, FailuresAreSwallowedAndTheTimerReArmed) {
   Company("98765432000110");
-  proxy.busca = L"REQ|98765432000110";
-  proxy.fail_obtain = true;
+  kelvo.busca = L"REQ|98765432000110";
+  kelvo.fail_obtain = true;
   EXPECT_EQ(Poll(), (Events{"disarm", "obtain", "arm"}));
-  proxy.fail_obtain = false;
-  proxy.fail_testa = true;
+  kelvo.fail_obtain = false;
+  kelvo.fail_testa = true;
   EXPECT_EQ(Poll(), (Events{"disarm", "obtain", "TestaConexao", "arm", "release"}));
-  proxy.fail_testa = false;
+  kelvo.fail_testa = false;
   fail_launch = true;
   EXPECT_EQ(Poll(), kFullPollWithLaunch);
 }

@@ -7,24 +7,27 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <thread>
 
 #include "backup/USrvBackup.h"
 #include "backup/schedule.h"
 #include "base/ini_file.h"
-#include "fake_kelvo.h"
+#include "http_test_server.h"
+#include "wsdl_documents.h"
 #include "platform/host.h"
+#include "platform/http.h"
 #include "platform/memory_registry.h"
 #include "platform/recorded_event_log.h"
 #include "platform/sim/simulated_connectivity.h"
 #include "platform/simulated_service_control.h"
 #include "platform/threads.h"
 #include "service/status_report.h"
+#include "soap/http_transport.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 
 using namespace backup;
-using namespace backup_test;
 using namespace std::chrono_literals;
 using platform::reg_dword;
 using platform::reg_string;
@@ -127,6 +130,75 @@ class RecordingThreads : public platform::Threads {
   platform::Threads& real_;
 };
 
+// The central web service on loopback: the WSDL document, then the calls,
+// answered or left hanging.
+class CentralService {
+ public:
+  CentralService() : server_([this](const soap_test::HttpReceived& r) { return Serve(r); }) {}
+  void Request(const std::string& busca) {
+    std::lock_guard lock(mutex_);
+    busca_ = busca;
+  }
+  void Hang() { hang_ = true; }
+  int port() const { return server_.port(); }
+  soap_test::HttpTestServer& server() { return server_; }
+  // The SOAPAction of every call received, in order.
+  std::vector<std::string> Actions() {
+    std::vector<std::string> actions;
+    for (const auto& r : server_.Requests())
+      if (r.RequestLine().rfind("POST ", 0) == 0) actions.push_back(r.Header("SOAPAction"));
+    return actions;
+  }
+
+ private:
+  static std::string Answer(const std::string& op, const std::string& value) {
+    return "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+           "<SOAP-ENV:Body><NS1:" + op + "Response xmlns:NS1=\"urn:coKelvoIntf-IcoKelvo\"><return>" + value +
+           "</return></NS1:" + op + "Response></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+  }
+  soap_test::HttpReply Serve(const soap_test::HttpReceived& r) {
+    soap_test::HttpReply reply;
+    if (r.RequestLine().rfind("GET ", 0) == 0) {
+      reply.body = soap_test::Wsdl(server_.Url("/soap/IcoKelvo"));
+    } else if (hang_) {
+      reply.mode = soap_test::HttpReply::Mode::Hang;
+    } else if (r.Header("SOAPAction").find("TestaConexao") != std::string::npos) {
+      reply.body = Answer("TestaConexao", "OK");
+    } else {
+      std::lock_guard lock(mutex_);
+      reply.body = Answer("BuscaSolic", busca_);
+    }
+    return reply;
+  }
+
+  std::mutex mutex_;
+  std::string busca_;
+  std::atomic<bool> hang_{false};
+  soap_test::HttpTestServer server_;
+};
+
+// The real HTTP client, with connections to the WSDL's fixed port 5660
+// sent to the loopback central service instead, so that tests running side
+// by side never compete for that port.
+class RedirectedHttp : public platform::Http {
+ public:
+  RedirectedHttp(platform::Http& real, int port) : real_(real), port_(static_cast<uint16_t>(port)) {}
+  core::Result<platform::HttpUrl> crack_url(const std::wstring& url) override { return real_.crack_url(url); }
+  core::Result<std::unique_ptr<platform::HttpConnection>> connect(const platform::HttpConnectOptions& options) override {
+    platform::HttpConnectOptions redirected = options;
+    if (options.port == 5660) {
+      redirected.host = L"127.0.0.1";
+      redirected.port = port_;
+    }
+    return real_.connect(redirected);
+  }
+  std::wstring error_text(uint32_t code) override { return real_.error_text(code); }
+
+ private:
+  platform::Http& real_;
+  uint16_t port_;
+};
+
 // The module as the process hosts it, run by the simulated control manager
 // with its settings in the in-memory registry; the executable lives in a
 // directory with blanks in its name.
@@ -147,8 +219,6 @@ class ServiceModule : public testing::Test {
   platform::ScopedOverride<platform::ServiceControl> use_scm{&platform::Host::service_control, &scm};
   platform::ScopedOverride<platform::EventLog> use_log{&platform::Host::event_log, &log};
   platform::ScopedOverride<platform::Connectivity> use_network{&platform::Host::connectivity, &network};
-  Journal journal;
-  FakeKelvoProxy* proxy = nullptr;
   std::unique_ptr<TTavSrvBackup> module;
   std::thread dispatcher;
   std::atomic<bool> dispatched{false};
@@ -160,9 +230,7 @@ class ServiceModule : public testing::Test {
     service::ProcessStatusMemory() = {};
     process.exe = dir.file(L"SrvBackupVostrani.exe");
     clock.set(2026, 3, 25, 14, 0, 0);
-    auto fake = std::make_unique<FakeKelvoProxy>(journal);
-    proxy = fake.get();
-    module = std::make_unique<TTavSrvBackup>(std::move(fake));
+    module = std::make_unique<TTavSrvBackup>();
   }
 
   void TearDown() override {
@@ -231,7 +299,7 @@ std::string FirstLine(const std::filesystem::path& file) {
 
 }  // namespace
 
-TEST_F(ServiceModule, CreationArmsBothTimersAndNamesTheService) {
+TEST_F(ServiceModule, CreationArmsBothTimersAndSetsUpTheProxy) {
   EXPECT_EQ(module->Name(), L"TavSrvBackup");
   EXPECT_EQ(module->DisplayName(), L"TAV Servi\u00E7o de Backup");
   EXPECT_TRUE(module->Timer.Armed());
@@ -240,6 +308,21 @@ TEST_F(ServiceModule, CreationArmsBothTimersAndNamesTheService) {
   EXPECT_EQ(module->TimerWeb.Interval(), 60000u);
   EXPECT_EQ(module->ControlsAccepted(), 7u);
   EXPECT_EQ(TavSrvBackup(), module.get());
+  EXPECT_EQ(module->HTTPRIO.WSDLLocation(), L"http://" TAV_WSDL_HOST_TEXT L":5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo");
+  EXPECT_EQ(module->HTTPRIO.Service(), L"IcoKelvoservice");
+  EXPECT_EQ(module->HTTPRIO.Port(), L"IcoKelvoPort");
+  EXPECT_EQ(module->HTTPRIO.URL(), L"");
+  EXPECT_TRUE(module->HTTPRIO.HTTPWebNode().UseUTF8InHeader);
+  using soap::SOAPInvokeOption;
+  EXPECT_EQ(module->HTTPRIO.HTTPWebNode().InvokeOptions,
+            (soap::TSOAPInvokeOptions{SOAPInvokeOption::soIgnoreInvalidCerts,
+                                      SOAPInvokeOption::soAutoCheckAccessPointViaUDDI}));
+  EXPECT_EQ(module->HTTPRIO.HTTPWebNode().GetWebNodeOptions(), soap::TWebNodeOptions{});
+  using soap::TSOAPConvertOption;
+  EXPECT_EQ(module->HTTPRIO.DefaultConverter().Options,
+            (soap::TSOAPConvertOptions{TSOAPConvertOption::soSendMultiRefObj, TSOAPConvertOption::soTryAllSchema,
+                                       TSOAPConvertOption::soRootRefNodesToBody,
+                                       TSOAPConvertOption::soCacheMimeResponse, TSOAPConvertOption::soUTF8EncodeXML}));
 }
 
 enum class Config { On, Off, NoKey, NoDomingo };
@@ -287,14 +370,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ServiceModule, CentralServerHostIsReadAtEachStart) {
   Settings(L"S");
   bool started = true;
-  module->ServiceStart(module.get(), started);
-  EXPECT_EQ(proxy->WSDL(), L"http://" TAV_WSDL_HOST_TEXT L":5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo");
   registry.set(kMain, L"ServidorBackup", reg_string(L" 127.0.0.1 "));
   module->ServiceStart(module.get(), started);
-  EXPECT_EQ(proxy->WSDL(), L"http://127.0.0.1:5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo");
+  EXPECT_EQ(module->HTTPRIO.WSDLLocation(), L"http://127.0.0.1:5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo");
+  EXPECT_EQ(module->HTTPRIO.Service(), L"IcoKelvoservice");
+  EXPECT_EQ(module->HTTPRIO.Port(), L"IcoKelvoPort");
   registry.set(kMain, L"ServidorBackup", reg_string(L""));
   module->ServiceStart(module.get(), started);
-  EXPECT_EQ(proxy->WSDL(), L"http://" TAV_WSDL_HOST_TEXT L":5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo");
+  EXPECT_EQ(module->HTTPRIO.WSDLLocation(), L"http://" TAV_WSDL_HOST_TEXT L":5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo");
 }
 
 TEST_F(ServiceModule, ScheduledRunStartsTheProgramOnceInItsHour) {
@@ -316,19 +399,68 @@ TEST_F(ServiceModule, ScheduledRunStartsTheProgramOnceInItsHour) {
   EXPECT_TRUE(LogTexts().empty());
 }
 
-TEST_F(ServiceModule, RequestedRunStartsTheProgramWithKelvo) {
-  Settings(L"S");
+// The module's polls reach the loopback central service through the real
+// proxy and HTTP client.
+class WebModule : public ServiceModule {
+ protected:
+  CentralService central;
+  std::optional<RedirectedHttp> redirect;
+  std::optional<platform::ScopedOverride<platform::Http>> use_http;
+
+  void SetUp() override {
+    if (!platform::host().http) GTEST_SKIP() << "no HTTP client on this target";
+    ServiceModule::SetUp();
+    redirect.emplace(*platform::host().http, central.port());
+    use_http.emplace(&platform::Host::http, &*redirect);
+    Settings(L"S");
+    std::ofstream(dir.path() / "backup.ini") << "[EMPRESA]\r\nCNPJ=98765432000110\r\n";
+    module->TimerWeb.SetInterval(20);
+  }
+
+  // A stop or shutdown while the poll waits on a server that never answers.
+  void EndsPromptlyWhileThePollHangs(uint32_t code) {
+    central.Hang();
+    Start();
+    ASSERT_TRUE(central.server().WaitForRequests(2, 10000));  // the WSDL, then the first call
+    const auto asked = std::chrono::steady_clock::now();
+    Send(code);
+    ASSERT_TRUE(Finished());
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s);
+    EXPECT_EQ(StatesSince(3), (States{kStopPending, kStopped}));
+    EXPECT_TRUE(LogTexts().empty());  // the failed poll is swallowed
+  }
+};
+
+TEST_F(WebModule, RequestedRunStartsTheProgramWithKelvo) {
   const auto calls = PlaceRecordingProgram();
-  std::ofstream(dir.path() / "backup.ini") << "[EMPRESA]\r\nCNPJ=98765432000110\r\n";
-  proxy->busca = L"REQ|98.765.432/0001-10|X";
-  module->TimerWeb.SetInterval(20);
+  central.Request("REQ|98.765.432/0001-10|X");
   Start();
   ASSERT_TRUE(WaitUntil([&] { return !FirstLine(calls).empty(); }));
   EXPECT_EQ(FirstLine(calls), "args=ok SERVICO KELVO");
   Send(service::SERVICE_CONTROL_STOP);
   ASSERT_TRUE(Finished());
+  const auto actions = central.Actions();
+  ASSERT_GE(actions.size(), 2u);
+  EXPECT_EQ(actions[0], "\"urn:coKelvoIntf-IcoKelvo#TestaConexao\"");
+  EXPECT_EQ(actions[1], "\"urn:coKelvoIntf-IcoKelvo#BuscaSolic\"");
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "LOGSrvBackup.ini"));
   EXPECT_TRUE(LogTexts().empty());
+}
+
+TEST_F(WebModule, AnswerForAnotherInstallationStartsNothing) {
+  const auto calls = PlaceRecordingProgram();
+  central.Request("REQ|98.765.432/0001-11|X");
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return central.Actions().size() >= 4; }));  // two polls
+  Send(service::SERVICE_CONTROL_STOP);
+  ASSERT_TRUE(Finished());
+  EXPECT_FALSE(std::filesystem::exists(calls));
+}
+
+TEST_F(WebModule, StopEndsAPollWaitingOnAHungServer) { EndsPromptlyWhileThePollHangs(service::SERVICE_CONTROL_STOP); }
+
+TEST_F(WebModule, ShutdownEndsAPollWaitingOnAHungServer) {
+  EndsPromptlyWhileThePollHangs(service::SERVICE_CONTROL_SHUTDOWN);
 }
 
 TEST_F(ServiceModule, ControlRequestsWithoutAWorker) {
@@ -343,36 +475,6 @@ TEST_F(ServiceModule, ControlRequestsWithoutAWorker) {
   ASSERT_TRUE(Finished());
   EXPECT_EQ(StatesSince(3), (States{kPausePending, kPaused, kContinuePending, kRunning, kStopPending, kStopped}));
   EXPECT_TRUE(LogTexts().empty());
-}
-
-TEST_F(ServiceModule, StopEndsAPollWaitingOnAHungServer) {
-  Settings(L"S");
-  std::ofstream(dir.path() / "backup.ini") << "[EMPRESA]\r\nCNPJ=98765432000110\r\n";
-  proxy->hang = true;
-  module->TimerWeb.SetInterval(20);
-  Start();
-  ASSERT_TRUE(WaitUntil([&] { return proxy->Waiting(); }));
-  const auto asked = std::chrono::steady_clock::now();
-  Send(service::SERVICE_CONTROL_STOP);
-  ASSERT_TRUE(Finished());
-  EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s);
-  EXPECT_EQ(proxy->Cancels(), 1);
-  EXPECT_EQ(StatesSince(3), (States{kStopPending, kStopped}));
-  EXPECT_TRUE(LogTexts().empty());  // the failed poll is swallowed
-}
-
-TEST_F(ServiceModule, OnlyStopAndShutdownCancelTheWebExchange) {
-  Settings(L"S");
-  Start();
-  ASSERT_TRUE(Reached(kRunning));
-  Send(service::SERVICE_CONTROL_INTERROGATE);
-  Send(service::SERVICE_CONTROL_PAUSE);
-  ASSERT_TRUE(Reached(kPaused));
-  Send(service::SERVICE_CONTROL_CONTINUE);
-  EXPECT_EQ(proxy->Cancels(), 0);
-  Send(service::SERVICE_CONTROL_SHUTDOWN);
-  ASSERT_TRUE(Finished());
-  EXPECT_EQ(proxy->Cancels(), 1);
 }
 
 // The launch steps, called directly as the tick and the poll call them.
