@@ -1,6 +1,5 @@
 // SrvBackupVostrani.exe: the backup service's process. It only wires the
 // pieces together.
-#include "app/kelvo_proxy.h"
 #include "backup/USrvBackup.h"
 #include "platform/host.h"
 #include "service/installation.h"
@@ -10,7 +9,7 @@ int main() {
   platform::install_default_host();
   return service::RunServiceProcess([](service::TServiceApplication& application) {
     backup::TTavSrvBackup* TavSrvBackup = nullptr;
-    application.CreateForm(TavSrvBackup, app::MakeKelvoProxy());
+    application.CreateForm(TavSrvBackup);
     TavSrvBackup->DescribeService = &service::SetServiceDescription;
   });
 }

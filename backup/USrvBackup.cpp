@@ -8,6 +8,7 @@
 #include "platform/host.h"
 #include "platform/process_info.h"
 #include "service/service_thread.h"
+#include "soap/http_transport.h"
 
 namespace backup {
 namespace {
@@ -83,8 +84,7 @@ void ResumeSuspended(std::unique_ptr<Worker>& worker, bool& outcome) {
 
 TTavSrvBackup* TavSrvBackup() { return current_module.load(); }
 
-TTavSrvBackup::TTavSrvBackup(std::unique_ptr<IKelvoProxy> proxy, service::IServiceApplication* application)
-    : TService(kServiceName, application), HTTPRIO(std::move(proxy)) {
+TTavSrvBackup::TTavSrvBackup(service::IServiceApplication* application) : TService(kServiceName, application) {
   SetDisplayName(kServiceDisplayName);
   SetOnStart([this](service::TService* s, bool& started) { ServiceStart(s, started); });
   SetOnStop([this](service::TService* s, bool& stopped) { ServiceStop(s, stopped); });
@@ -97,6 +97,16 @@ TTavSrvBackup::TTavSrvBackup(std::unique_ptr<IKelvoProxy> proxy, service::IServi
   Timer.SetOnTimer([this](timers::TComponent* s) { TimerTimer(s); });
   TimerWeb.SetInterval(kPollIntervalMs);
   TimerWeb.SetOnTimer([this](timers::TComponent* s) { TimerWebTimer(s); });
+  soap::EnsureIcoKelvoRegistered();
+  PointHTTPRIOAt(BuiltInServerHost());
+  HTTPRIO.HTTPWebNode().UseUTF8InHeader = true;
+  HTTPRIO.HTTPWebNode().InvokeOptions = {soap::SOAPInvokeOption::soIgnoreInvalidCerts,
+                                         soap::SOAPInvokeOption::soAutoCheckAccessPointViaUDDI};
+  HTTPRIO.HTTPWebNode().SetWebNodeOptions({});
+  HTTPRIO.DefaultConverter().Options = {
+      soap::TSOAPConvertOption::soSendMultiRefObj, soap::TSOAPConvertOption::soTryAllSchema,
+      soap::TSOAPConvertOption::soRootRefNodesToBody, soap::TSOAPConvertOption::soCacheMimeResponse,
+      soap::TSOAPConvertOption::soUTF8EncodeXML};
   current_module = this;
 }
 
@@ -112,15 +122,21 @@ void TTavSrvBackup::Controller(uint32_t CtrlCode) {
   TTavSrvBackup* module = current_module.load();
   if (!module) return;
   if (CtrlCode == service::SERVICE_CONTROL_STOP || CtrlCode == service::SERVICE_CONTROL_SHUTDOWN)
-    module->HTTPRIO->Cancel();
+    module->HTTPRIO.Cancel();
   module->PostControlRequest(CtrlCode);
 }
 
 platform::ServiceController TTavSrvBackup::GetServiceController() { return &Controller; }
 
+void TTavSrvBackup::PointHTTPRIOAt(const std::wstring& host) {
+  HTTPRIO.SetWSDLLocation(WSDLLocation(host));
+  HTTPRIO.SetService(L"IcoKelvoservice");
+  HTTPRIO.SetPort(L"IcoKelvoPort");
+}
+
 void TTavSrvBackup::ServiceStart(service::TService*, bool& Started) {
   LoadSchedule();
-  HTTPRIO->SetWSDLLocation(WSDLLocation(CentralServerHost()));
+  PointHTTPRIOAt(CentralServerHost());
   Timer.SetEnabled(false);
   TimerWeb.SetEnabled(false);
   Started = ServiceEnabled;
@@ -139,7 +155,7 @@ void TTavSrvBackup::ServiceStop(service::TService*, bool& Stopped) {
   StopBackupThread();
   Stopped = StopKelvoThread();
   // A refused stop leaves the service running: later polls may call again.
-  if (!Stopped) HTTPRIO->Reset();
+  if (!Stopped) HTTPRIO.ResetCancel();
 }
 
 void TTavSrvBackup::ServiceShutdown(service::TService*) {
@@ -176,7 +192,7 @@ void TTavSrvBackup::TimerTimer(timers::TComponent*) {
 void TTavSrvBackup::TimerWebTimer(timers::TComponent*) { CheckKelvoRequest(); }
 
 void TTavSrvBackup::CheckKelvoRequest() {
-  backup::CheckKelvoRequest({[this](bool on) { TimerWeb.SetEnabled(on); }, [this] { return HTTPRIO->GetIcoKelvo(); },
+  backup::CheckKelvoRequest({[this](bool on) { TimerWeb.SetEnabled(on); }, [this] { return HTTPRIO.GetIcoKelvo(); },
                              [this] { return RunKelvoBackup(); }});
 }
 

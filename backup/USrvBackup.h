@@ -8,8 +8,8 @@
 
 #include "backup/UThreadBackup.h"
 #include "backup/UThreadKelvo.h"
-#include "backup/kelvo_proxy.h"
 #include "service/service.h"
+#include "soap/http_rio.h"
 #include "timers/timer.h"
 
 namespace backup {
@@ -26,7 +26,7 @@ class TTavSrvBackup : public service::TService {
  public:
   // Becomes the module that the control entry point reaches. Both timers
   // are armed at once, on the calling thread.
-  TTavSrvBackup(std::unique_ptr<IKelvoProxy> proxy, service::IServiceApplication* application = nullptr);
+  explicit TTavSrvBackup(service::IServiceApplication* application = nullptr);
   ~TTavSrvBackup() override;
 
   platform::ServiceController GetServiceController() override;
@@ -55,10 +55,12 @@ class TTavSrvBackup : public service::TService {
 
   timers::TTimer Timer;
   timers::TTimer TimerWeb;
-  std::unique_ptr<IKelvoProxy> HTTPRIO;
+  soap::THTTPRIO HTTPRIO;
 
  private:
   static void Controller(uint32_t CtrlCode);
+  // The WSDL location drops the service and port names; they come back.
+  void PointHTTPRIOAt(const std::wstring& host);
   // A launch of either kind: start the worker, wait for it, dispose of it.
   bool Launch(bool (TTavSrvBackup::*start)(int32_t), bool (TTavSrvBackup::*stop)());
 

@@ -9,11 +9,13 @@
 
 namespace backup {
 
+std::wstring BuiltInServerHost() { return L"" TAV_WSDL_HOST; }
+
 std::wstring CentralServerHost() {
   base::TRegistry registry(platform::kKeyReadWrite);
   std::wstring host;
   if (registry.OpenKey(L"\\Software\\Tav7Backup", false)) host = base::Trim(registry.ReadString(L"ServidorBackup"));
-  return host.empty() ? std::wstring(L"" TAV_WSDL_HOST) : host;
+  return host.empty() ? BuiltInServerHost() : host;
 }
 
 std::wstring WSDLLocation(const std::wstring& host) {

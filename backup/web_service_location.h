@@ -3,6 +3,9 @@
 
 namespace backup {
 
+// The host this build was made with.
+std::wstring BuiltInServerHost();
+
 // The host of the central web service: the optional "ServidorBackup" under
 // the settings key, or the one this build was made with.
 std::wstring CentralServerHost();

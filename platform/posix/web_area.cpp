@@ -8,10 +8,10 @@ namespace platform::posix {
 void install_web_area(Host& host) {
   static Libxml2Parser xml_parser;
   host.xml_parser = &xml_parser;
-  static SimulatedConnectivity connectivity;
-  host.connectivity = &connectivity;
   static CurlHttp http;
   host.http = &http;
+  static SimulatedConnectivity connectivity;
+  host.connectivity = &connectivity;
 }
 
 }  // namespace platform::posix

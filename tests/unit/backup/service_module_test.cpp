@@ -1,0 +1,616 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <thread>
+
+#include "backup/USrvBackup.h"
+#include "backup/schedule.h"
+#include "base/ini_file.h"
+#include "http_test_server.h"
+#include "wsdl_documents.h"
+#include "platform/host.h"
+#include "platform/http.h"
+#include "platform/memory_registry.h"
+#include "platform/recorded_event_log.h"
+#include "platform/sim/simulated_connectivity.h"
+#include "platform/simulated_service_control.h"
+#include "platform/threads.h"
+#include "service/status_report.h"
+#include "soap/http_transport.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+using namespace backup;
+using namespace std::chrono_literals;
+using platform::reg_dword;
+using platform::reg_string;
+using States = std::vector<uint32_t>;
+
+namespace {
+
+constexpr uint32_t kStopped = 1, kStartPending = 2, kStopPending = 3, kRunning = 4, kContinuePending = 5,
+                   kPausePending = 6, kPaused = 7;
+const std::wstring kMain = L"Software\\Tav7Backup";
+const std::wstring kHours = L"Software\\Tav7Backup\\Horarios";
+
+template <class Predicate>
+bool WaitUntil(Predicate done, std::chrono::milliseconds limit = 10s) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
+  return done();
+}
+
+// The executable's place, the priority classes asked for, and the workers'
+// pause, which returns at once unless a test holds it.
+class GatedProcess : public platform::ProcessInfo {
+ public:
+  std::wstring exe;
+  std::wstring executable_path() override { return exe; }
+  void set_priority_class(platform::PriorityClass p) override {
+    std::lock_guard lock(mutex_);
+    classes_.push_back(p);
+  }
+  void sleep_ms(uint32_t) override {
+    std::unique_lock lock(mutex_);
+    ++sleepers_;
+    opened_.wait(lock, [this] { return open_; });
+    --sleepers_;
+  }
+  void Hold() {
+    std::lock_guard lock(mutex_);
+    open_ = false;
+  }
+  void Release() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    opened_.notify_all();
+  }
+  int Sleepers() {
+    std::lock_guard lock(mutex_);
+    return sleepers_;
+  }
+  size_t ClassChanges() {
+    std::lock_guard lock(mutex_);
+    return classes_.size();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable opened_;
+  bool open_ = true;
+  int sleepers_ = 0;
+  std::vector<platform::PriorityClass> classes_;
+};
+
+// The real threads, with the priorities given to them recorded and, on
+// demand, refused.
+class RecordingThreads : public platform::Threads {
+ public:
+  explicit RecordingThreads(platform::Threads& real) : real_(real) {}
+  std::vector<platform::ThreadPriority> priorities;
+  int created = 0;
+  bool refuse_priority = false;
+
+  std::unique_ptr<platform::ThreadHandle> create_suspended(std::function<void()> body) override {
+    ++created;
+    return std::make_unique<Handle>(*this, real_.create_suspended(std::move(body)));
+  }
+  uint32_t current_thread_id() override { return real_.current_thread_id(); }
+  void name_current_thread(const char* name) override { real_.name_current_thread(name); }
+  void at_current_thread_exit(void (*cleanup)(void*), void* value) override {
+    real_.at_current_thread_exit(cleanup, value);
+  }
+
+ private:
+  class Handle : public platform::ThreadHandle {
+   public:
+    Handle(RecordingThreads& owner, std::unique_ptr<platform::ThreadHandle> real)
+        : owner_(owner), real_(std::move(real)) {}
+    uint32_t resume() override { return real_->resume(); }
+    uint32_t suspend() override { return real_->suspend(); }
+    void set_priority(platform::ThreadPriority p) override {
+      if (owner_.refuse_priority) throw base::EOSError(5, L"Access is denied");
+      owner_.priorities.push_back(p);
+      real_->set_priority(p);
+    }
+    void wait() override { real_->wait(); }
+    uint32_t id() const override { return real_->id(); }
+
+   private:
+    RecordingThreads& owner_;
+    std::unique_ptr<platform::ThreadHandle> real_;
+  };
+  platform::Threads& real_;
+};
+
+// The central web service on loopback: the WSDL document, then the calls,
+// answered or left hanging.
+class CentralService {
+ public:
+  CentralService() : server_([this](const soap_test::HttpReceived& r) { return Serve(r); }) {}
+  void Request(const std::string& busca) {
+    std::lock_guard lock(mutex_);
+    busca_ = busca;
+  }
+  void Hang() { hang_ = true; }
+  int port() const { return server_.port(); }
+  soap_test::HttpTestServer& server() { return server_; }
+  // The SOAPAction of every call received, in order.
+  std::vector<std::string> Actions() {
+    std::vector<std::string> actions;
+    for (const auto& r : server_.Requests())
+      if (r.RequestLine().rfind("POST ", 0) == 0) actions.push_back(r.Header("SOAPAction"));
+    return actions;
+  }
+
+ private:
+  static std::string Answer(const std::string& op, const std::string& value) {
+    return "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+           "<SOAP-ENV:Body><NS1:" + op + "Response xmlns:NS1=\"urn:coKelvoIntf-IcoKelvo\"><return>" + value +
+           "</return></NS1:" + op + "Response></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+  }
+  soap_test::HttpReply Serve(const soap_test::HttpReceived& r) {
+    soap_test::HttpReply reply;
+    if (r.RequestLine().rfind("GET ", 0) == 0) {
+      reply.body = soap_test::Wsdl(server_.Url("/soap/IcoKelvo"));
+    } else if (hang_) {
+      reply.mode = soap_test::HttpReply::Mode::Hang;
+    } else if (r.Header("SOAPAction").find("TestaConexao") != std::string::npos) {
+      reply.body = Answer("TestaConexao", "OK");
+    } else {
+      std::lock_guard lock(mutex_);
+      reply.body = Answer("BuscaSolic", busca_);
+    }
+    return reply;
+  }
+
+  std::mutex mutex_;
+  std::string busca_;
+  std::atomic<bool> hang_{false};
+  soap_test::HttpTestServer server_;
+};
+
+// The real HTTP client, with connections to the WSDL's fixed port 5660
+// sent to the loopback central service instead, so that tests running side
+// by side never compete for that port.
+class RedirectedHttp : public platform::Http {
+ public:
+  RedirectedHttp(platform::Http& real, int port) : real_(real), port_(static_cast<uint16_t>(port)) {}
+  core::Result<platform::HttpUrl> crack_url(const std::wstring& url) override { return real_.crack_url(url); }
+  core::Result<std::unique_ptr<platform::HttpConnection>> connect(const platform::HttpConnectOptions& options) override {
+    platform::HttpConnectOptions redirected = options;
+    if (options.port == 5660) {
+      redirected.host = L"127.0.0.1";
+      redirected.port = port_;
+    }
+    return real_.connect(redirected);
+  }
+  std::wstring error_text(uint32_t code) override { return real_.error_text(code); }
+
+ private:
+  platform::Http& real_;
+  uint16_t port_;
+};
+
+// The module as the process hosts it, run by the simulated control manager
+// with its settings in the in-memory registry; the executable lives in a
+// directory with blanks in its name.
+class ServiceModule : public testing::Test {
+ protected:
+  testing_support::TempDir dir{"tav module dir"};
+  GatedProcess process;
+  testing_support::FixedClock clock;
+  testing_support::FixedLocale locale = testing_support::FixedLocale::BrazilianPortuguese();
+  platform::MemoryRegistry registry;
+  platform::SimulatedServiceControl scm;
+  platform::RecordedEventLog log;
+  platform::SimulatedConnectivity network;
+  platform::ScopedOverride<platform::ProcessInfo> use_process{&platform::Host::process, &process};
+  platform::ScopedOverride<platform::Clock> use_clock{&platform::Host::clock, &clock};
+  platform::ScopedOverride<platform::Locale> use_locale{&platform::Host::locale, &locale};
+  platform::ScopedOverride<platform::Registry> use_registry{&platform::Host::registry, &registry};
+  platform::ScopedOverride<platform::ServiceControl> use_scm{&platform::Host::service_control, &scm};
+  platform::ScopedOverride<platform::EventLog> use_log{&platform::Host::event_log, &log};
+  platform::ScopedOverride<platform::Connectivity> use_network{&platform::Host::connectivity, &network};
+  std::unique_ptr<TTavSrvBackup> module;
+  std::thread dispatcher;
+  std::atomic<bool> dispatched{false};
+
+  void SetUp() override {
+    dispatched = false;
+    ServiceEnabled = false;
+    HourSlots = {};
+    service::ProcessStatusMemory() = {};
+    process.exe = dir.file(L"SrvBackupVostrani.exe");
+    clock.set(2026, 3, 25, 14, 0, 0);
+    module = std::make_unique<TTavSrvBackup>();
+  }
+
+  void TearDown() override {
+    process.Release();
+    if (dispatcher.joinable()) {
+      if (!dispatched) Send(service::SERVICE_CONTROL_STOP);
+      dispatcher.join();
+    }
+    module.reset();
+    ServiceEnabled = false;
+    HourSlots = {};
+  }
+
+  // "Todo Dia" and the 14:00 slot on, unless told otherwise.
+  void Settings(const wchar_t* servico, bool withDomingo = true) {
+    registry.set(kMain, L"SERVICO", reg_string(servico));
+    for (int i = 1; i <= 8; ++i) registry.set(kMain, DayNames[i], reg_dword(i == 8));
+    if (!withDomingo) registry.remove_value(kMain, DayNames[1]);
+    for (int h = 0; h < 24; ++h) {
+      wchar_t name[8];
+      std::swprintf(name, 8, L"%02d:00", h);
+      registry.set(kHours, name, reg_dword(h == 14));
+    }
+  }
+
+  // The real backup program's stand-in, which records each start.
+  std::filesystem::path PlaceRecordingProgram() {
+    std::filesystem::path stub = TAV_RECORD_START;
+#ifdef _WIN32
+    if (stub.string().rfind("/", 0) == 0) stub = "Z:" + stub.string();  // Wine's view of the build tree
+#endif
+    std::filesystem::copy_file(stub, dir.path() / "backup_vostrani.exe");
+    return dir.path() / "backup_vostrani.exe.calls";
+  }
+
+  void Start() {
+    scm.start_service(kServiceName);
+    dispatcher = std::thread([this] {
+      scm.run_dispatcher({kServiceName},
+                         [this](const std::vector<std::wstring>& a) { service::ServiceEntry({module.get()}, a); });
+      dispatched = true;
+    });
+  }
+  void Send(uint32_t code) { EXPECT_EQ(scm.send_control(kServiceName, code), 0u) << code; }
+  bool Reached(uint32_t state) { return scm.wait_for_state(kServiceName, state); }
+  bool Finished() { return WaitUntil([this] { return dispatched.load(); }); }
+  States StatesSince(size_t first) const {
+    States states;
+    const auto reports = scm.reports(kServiceName);
+    for (size_t i = first; i < reports.size(); ++i) states.push_back(reports[i].current_state);
+    return states;
+  }
+  std::vector<std::wstring> LogTexts() const {
+    std::vector<std::wstring> texts;
+    for (const auto& e : log.entries()) texts.push_back(e.text);
+    return texts;
+  }
+};
+
+std::string FirstLine(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  return line.substr(0, line.find('|'));
+}
+
+}  // namespace
+
+TEST_F(ServiceModule, CreationArmsBothTimersAndSetsUpTheProxy) {
+  EXPECT_EQ(module->Name(), L"TavSrvBackup");
+  EXPECT_EQ(module->DisplayName(), L"TAV Servi\u00E7o de Backup");
+  EXPECT_TRUE(module->Timer.Armed());
+  EXPECT_EQ(module->Timer.Interval(), 10000u);
+  EXPECT_TRUE(module->TimerWeb.Armed());
+  EXPECT_EQ(module->TimerWeb.Interval(), 60000u);
+  EXPECT_EQ(module->ControlsAccepted(), 7u);
+  EXPECT_EQ(TavSrvBackup(), module.get());
+  EXPECT_EQ(module->HTTPRIO.WSDLLocation(), L"http://" TAV_WSDL_HOST_TEXT L":5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo");
+  EXPECT_EQ(module->HTTPRIO.Service(), L"IcoKelvoservice");
+  EXPECT_EQ(module->HTTPRIO.Port(), L"IcoKelvoPort");
+  EXPECT_EQ(module->HTTPRIO.URL(), L"");
+  EXPECT_TRUE(module->HTTPRIO.HTTPWebNode().UseUTF8InHeader);
+  using soap::SOAPInvokeOption;
+  EXPECT_EQ(module->HTTPRIO.HTTPWebNode().InvokeOptions,
+            (soap::TSOAPInvokeOptions{SOAPInvokeOption::soIgnoreInvalidCerts,
+                                      SOAPInvokeOption::soAutoCheckAccessPointViaUDDI}));
+  EXPECT_EQ(module->HTTPRIO.HTTPWebNode().GetWebNodeOptions(), soap::TWebNodeOptions{});
+  using soap::TSOAPConvertOption;
+  EXPECT_EQ(module->HTTPRIO.DefaultConverter().Options,
+            (soap::TSOAPConvertOptions{TSOAPConvertOption::soSendMultiRefObj, TSOAPConvertOption::soTryAllSchema,
+                                       TSOAPConvertOption::soRootRefNodesToBody,
+                                       TSOAPConvertOption::soCacheMimeResponse, TSOAPConvertOption::soUTF8EncodeXML}));
+}
+
+enum class Config { On, Off, NoKey, NoDomingo };
+struct StartCase {
+  const char* name;
+  Config settings;
+  States states;
+  std::vector<std::wstring> log;
+  bool timers_armed;
+};
+
+class StartPath : public ServiceModule, public testing::WithParamInterface<StartCase> {};
+
+TEST_P(StartPath, RunsOnlyWhenSwitchedOn) {
+  const StartCase& c = GetParam();
+  switch (c.settings) {
+    case Config::On: Settings(L"S"); break;
+    case Config::Off: Settings(L"s"); break;
+    case Config::NoKey: break;
+    case Config::NoDomingo: Settings(L"S", false); break;
+  }
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return StatesSince(0).size() >= c.states.size(); }));
+  EXPECT_EQ(StatesSince(0), c.states);
+  EXPECT_EQ(LogTexts(), c.log);
+  EXPECT_EQ(module->Timer.Armed(), c.timers_armed);
+  EXPECT_EQ(module->TimerWeb.Armed(), c.timers_armed);
+  if (c.states.back() == kRunning) Send(service::SERVICE_CONTROL_STOP);
+  EXPECT_TRUE(Finished());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ServiceModule, StartPath,
+    testing::Values(StartCase{"SwitchedOn", Config::On, {kStartPending, kStartPending, kRunning}, {}, true},
+                    StartCase{"SwitchedOff", Config::Off, {kStartPending, kStartPending, kStopped}, {}, false},
+                    StartCase{"NoSettingsKey", Config::NoKey, {kStartPending, kStartPending, kStopped}, {}, false},
+                    // The failure leaves the timers as creation armed them.
+                    StartCase{"NoDomingoValue",
+                              Config::NoDomingo,
+                              {kStartPending, kStartPending, kStopped},
+                              {L"Service failed on start: Failed to get data for 'Domingo'"},
+                              true}),
+    [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ServiceModule, CentralServerHostIsReadAtEachStart) {
+  Settings(L"S");
+  bool started = true;
+  registry.set(kMain, L"ServidorBackup", reg_string(L" 127.0.0.1 "));
+  module->ServiceStart(module.get(), started);
+  EXPECT_EQ(module->HTTPRIO.WSDLLocation(), L"http://127.0.0.1:5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo");
+  EXPECT_EQ(module->HTTPRIO.Service(), L"IcoKelvoservice");
+  EXPECT_EQ(module->HTTPRIO.Port(), L"IcoKelvoPort");
+  registry.set(kMain, L"ServidorBackup", reg_string(L""));
+  module->ServiceStart(module.get(), started);
+  EXPECT_EQ(module->HTTPRIO.WSDLLocation(), L"http://" TAV_WSDL_HOST_TEXT L":5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo");
+}
+
+TEST_F(ServiceModule, ScheduledRunStartsTheProgramOnceInItsHour) {
+  Settings(L"S");
+  const auto calls = PlaceRecordingProgram();
+  module->Timer.SetInterval(20);
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(calls); }));
+  ASSERT_TRUE(WaitUntil([&] { return !FirstLine(calls).empty(); }));
+  EXPECT_EQ(FirstLine(calls), "args=ok SERVICO");
+  EXPECT_NE(base::TIniFile(dir.file(L"LOGSrvBackup.ini")).ReadString(L"BACKUP", L"EXECUTADO", L""), L"");
+  std::this_thread::sleep_for(300ms);  // many more ticks in the same hour
+  Send(service::SERVICE_CONTROL_STOP);
+  ASSERT_TRUE(Finished());
+  EXPECT_EQ(HourSlots[14].LastRunDate, base::EncodeDate(2026, 3, 25));
+  std::ifstream in(calls);
+  EXPECT_EQ(std::count(std::istreambuf_iterator<char>(in), {}, '\n'), 1);
+  EXPECT_EQ(process.ClassChanges(), 0u);  // a launch leaves the process priority class alone
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+// The module's polls reach the loopback central service through the real
+// proxy and HTTP client.
+class WebModule : public ServiceModule {
+ protected:
+  CentralService central;
+  std::optional<RedirectedHttp> redirect;
+  std::optional<platform::ScopedOverride<platform::Http>> use_http;
+
+  void SetUp() override {
+    if (!platform::host().http) GTEST_SKIP() << "no HTTP client on this target";
+    ServiceModule::SetUp();
+    redirect.emplace(*platform::host().http, central.port());
+    use_http.emplace(&platform::Host::http, &*redirect);
+    Settings(L"S");
+    std::ofstream(dir.path() / "backup.ini") << "[EMPRESA]\r\nCNPJ=98765432000110\r\n";
+    module->TimerWeb.SetInterval(20);
+  }
+
+  // A stop or shutdown while the poll waits on a server that never answers.
+  void EndsPromptlyWhileThePollHangs(uint32_t code) {
+    central.Hang();
+    Start();
+    ASSERT_TRUE(central.server().WaitForRequests(2, 10000));  // the WSDL, then the first call
+    const auto asked = std::chrono::steady_clock::now();
+    Send(code);
+    ASSERT_TRUE(Finished());
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s);
+    EXPECT_EQ(StatesSince(3), (States{kStopPending, kStopped}));
+    EXPECT_TRUE(LogTexts().empty());  // the failed poll is swallowed
+  }
+};
+
+TEST_F(WebModule, RequestedRunStartsTheProgramWithKelvo) {
+  const auto calls = PlaceRecordingProgram();
+  central.Request("REQ|98.765.432/0001-10|X");
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return !FirstLine(calls).empty(); }));
+  EXPECT_EQ(FirstLine(calls), "args=ok SERVICO KELVO");
+  Send(service::SERVICE_CONTROL_STOP);
+  ASSERT_TRUE(Finished());
+  const auto actions = central.Actions();
+  ASSERT_GE(actions.size(), 2u);
+  EXPECT_EQ(actions[0], "\"urn:coKelvoIntf-IcoKelvo#TestaConexao\"");
+  EXPECT_EQ(actions[1], "\"urn:coKelvoIntf-IcoKelvo#BuscaSolic\"");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "LOGSrvBackup.ini"));
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+TEST_F(WebModule, AnswerForAnotherInstallationStartsNothing) {
+  const auto calls = PlaceRecordingProgram();
+  central.Request("REQ|98.765.432/0001-11|X");
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return central.Actions().size() >= 4; }));  // two polls
+  Send(service::SERVICE_CONTROL_STOP);
+  ASSERT_TRUE(Finished());
+  EXPECT_FALSE(std::filesystem::exists(calls));
+}
+
+TEST_F(WebModule, StopEndsAPollWaitingOnAHungServer) { EndsPromptlyWhileThePollHangs(service::SERVICE_CONTROL_STOP); }
+
+TEST_F(WebModule, ShutdownEndsAPollWaitingOnAHungServer) {
+  EndsPromptlyWhileThePollHangs(service::SERVICE_CONTROL_SHUTDOWN);
+}
+
+TEST_F(ServiceModule, ControlRequestsWithoutAWorker) {
+  Settings(L"S");
+  Start();
+  ASSERT_TRUE(Reached(kRunning));
+  Send(service::SERVICE_CONTROL_PAUSE);
+  ASSERT_TRUE(Reached(kPaused));
+  Send(service::SERVICE_CONTROL_CONTINUE);
+  ASSERT_TRUE(WaitUntil([&] { return StatesSince(3).size() >= 4; }));
+  Send(service::SERVICE_CONTROL_SHUTDOWN);
+  ASSERT_TRUE(Finished());
+  EXPECT_EQ(StatesSince(3), (States{kPausePending, kPaused, kContinuePending, kRunning, kStopPending, kStopped}));
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+// The launch steps, called directly as the tick and the poll call them.
+struct Kind {
+  const char* name;
+  bool (TTavSrvBackup::*run)();
+  bool (TTavSrvBackup::*start)(int32_t);
+  bool (TTavSrvBackup::*stop)();
+  std::function<bool(TTavSrvBackup&)> has_worker;
+  std::function<void(TTavSrvBackup&)> create_unstarted;
+  std::function<base::TThread*(TTavSrvBackup&)> worker;
+  std::wstring parameters;
+};
+
+const Kind kKinds[] = {
+    {"scheduled", &TTavSrvBackup::RunScheduledBackup, &TTavSrvBackup::StartBackupThread,
+     &TTavSrvBackup::StopBackupThread, [](TTavSrvBackup& m) { return m.THRBackup != nullptr; },
+     [](TTavSrvBackup& m) { m.THRBackup = std::make_unique<TThreadBackup>(true); },
+     [](TTavSrvBackup& m) -> base::TThread* { return m.THRBackup.get(); }, L"ok SERVICO"},
+    {"requested", &TTavSrvBackup::RunKelvoBackup, &TTavSrvBackup::StartKelvoThread,
+     &TTavSrvBackup::StopKelvoThread, [](TTavSrvBackup& m) { return m.THRKelvo != nullptr; },
+     [](TTavSrvBackup& m) { m.THRKelvo = std::make_unique<TThreadKelvo>(true); },
+     [](TTavSrvBackup& m) -> base::TThread* { return m.THRKelvo.get(); }, L"ok SERVICO KELVO"},
+};
+
+class Launch : public ServiceModule {
+ protected:
+  testing_support::RecordingShell shell;
+  RecordingThreads threads{*platform::host().threads};
+  platform::ScopedOverride<platform::Shell> use_shell{&platform::Host::shell, &shell};
+  platform::ScopedOverride<platform::Threads> use_threads{&platform::Host::threads, &threads};
+
+  void SetUp() override {
+    ServiceModule::SetUp();
+    std::ofstream(dir.path() / "backup_vostrani.exe") << "stub";
+  }
+};
+
+TEST_F(Launch, RunsOneNormalPriorityWorkerOnlyWhenEnabled) {
+  for (const Kind& k : kKinds) {
+    SCOPED_TRACE(k.name);
+    shell.calls.clear();
+    threads.priorities.clear();
+    ServiceEnabled = false;
+    const int before = threads.created;
+    EXPECT_FALSE(((*module).*k.run)());
+    EXPECT_EQ(threads.created, before);
+
+    ServiceEnabled = true;
+    EXPECT_TRUE(((*module).*k.run)());
+    EXPECT_EQ(threads.created, before + 1);
+    EXPECT_EQ(threads.priorities, std::vector{platform::ThreadPriority::Normal});
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].parameters, k.parameters);
+    EXPECT_FALSE(k.has_worker(*module));
+  }
+  EXPECT_EQ(process.ClassChanges(), 0u);
+}
+
+TEST_F(Launch, PriorityFailureEndsTheNeverStartedWorkerUnrun) {
+  ServiceEnabled = true;
+  threads.refuse_priority = true;
+  for (const Kind& k : kKinds) {
+    SCOPED_TRACE(k.name);
+    EXPECT_FALSE(((*module).*k.run)());
+    EXPECT_FALSE(k.has_worker(*module));
+  }
+  EXPECT_TRUE(shell.calls.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "LOGSrvBackup.ini"));
+}
+
+TEST_F(Launch, ExistingWorkerRefusesASecondAndTheStopDisposesOfIt) {
+  for (const Kind& k : kKinds) {
+    SCOPED_TRACE(k.name);
+    k.create_unstarted(*module);
+    const int before = threads.created;
+    EXPECT_FALSE(((*module).*k.start)(3));
+    EXPECT_EQ(threads.created, before);
+    EXPECT_TRUE(((*module).*k.stop)());
+    EXPECT_FALSE(k.has_worker(*module));
+    EXPECT_TRUE(((*module).*k.stop)());  // nothing left to stop
+  }
+  EXPECT_TRUE(shell.calls.empty());
+}
+
+TEST_F(Launch, PauseContinueAndStopWithALiveWorker) {
+  for (const Kind& k : kKinds) {
+    SCOPED_TRACE(k.name);
+    process.Hold();
+    k.create_unstarted(*module);
+    k.worker(*module)->Start();
+    ASSERT_TRUE(WaitUntil([&] { return process.Sleepers() == 1; }));  // in its pause after the start
+
+    bool paused = true, continued = true, stopped = true;
+    module->ServicePause(module.get(), paused);
+    EXPECT_TRUE(paused);
+    EXPECT_TRUE(k.worker(*module)->Suspended());
+    module->ServiceContinue(module.get(), continued);
+    EXPECT_TRUE(continued);
+    EXPECT_FALSE(k.worker(*module)->Suspended());
+    module->ServicePause(module.get(), paused);
+
+    // The stop resumes the paused worker and waits for its pause to end.
+    std::atomic<bool> returned{false};
+    std::thread stopper([&] {
+      module->ServiceStop(module.get(), stopped);
+      returned = true;
+    });
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(returned);
+    process.Release();
+    stopper.join();
+    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(k.has_worker(*module));
+  }
+}
+
+TEST_F(Launch, ShutdownStopsAWorkerOfEitherKind) {
+  for (const Kind& k : kKinds) k.create_unstarted(*module);
+  module->ServiceShutdown(module.get());
+  for (const Kind& k : kKinds) EXPECT_FALSE(k.has_worker(*module)) << k.name;
+  EXPECT_TRUE(shell.calls.empty());  // never started, so never run
+}
+
+TEST_F(ServiceModule, AfterInstallDescribesTheInstalledServiceOnly) {
+  registry.create_key(L"SYSTEM\\CurrentControlSet\\Services\\TavBackup");
+  std::vector<std::pair<std::wstring, std::wstring>> described;
+  module->DescribeService = [&](const std::wstring& name, const std::wstring& text) {
+    described.emplace_back(name, text);
+  };
+  module->AfterInstall()(module.get());
+  EXPECT_EQ(described, (std::vector<std::pair<std::wstring, std::wstring>>{{L"TavSrvBackup", L"TAV Backup - v1.00"}}));
+  EXPECT_FALSE(registry.get(L"SYSTEM\\CurrentControlSet\\Services\\TavBackup", L"Description"));
+
+  module->DescribeService = [](const std::wstring&, const std::wstring&) {
+    throw base::EOSError(5, L"Access is denied");
+  };
+  EXPECT_THROW(module->AfterInstall()(module.get()), base::EOSError);
+}
