@@ -1,4 +1,5 @@
 #include "platform/win32/backend.h"
+#include "platform/win32/http_winhttp.h"
 #include "platform/win32/xml_xmllite.h"
 
 namespace platform::win32 {
@@ -6,6 +7,8 @@ namespace platform::win32 {
 void install_web_area(Host& host) {
   static XmlLiteParser xml_parser;
   host.xml_parser = &xml_parser;
+  static WinHttpClient http;
+  host.http = &http;
 }
 
 }  // namespace platform::win32
