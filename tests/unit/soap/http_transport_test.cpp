@@ -140,6 +140,8 @@ TEST_F(Transport, AnswersByStatusAndContentType) {
       {302, "Found", "text/xml", L"Found (302) - '%URL%'", 302},
       {500, "Internal Server Error", "text/html",
        L"Received content of invalid Content-Type setting: text/html - SOAP expects \"text/xml\"", 0},
+      {200, "OK", "text/html",
+       L"Received content of invalid Content-Type setting: text/html - SOAP expects \"text/xml\"", 0},
       {200, "OK", "TEXT/PLAIN",
        L"Received content of invalid Content-Type setting: TEXT/PLAIN - SOAP expects \"text/xml\"", 0},
   };
