@@ -53,7 +53,6 @@ void RemoveEventSources(const TService& service, const std::wstring& executable)
   for (const auto& source : EventSources(service, executable)) Check(Database().remove_event_source(source));
 }
 
-
 platform::ServiceRegistration Registration(TService& service, const std::wstring& command) {
   platform::ServiceRegistration r;
   r.name = service.Name();
