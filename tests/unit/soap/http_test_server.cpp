@@ -123,7 +123,11 @@ void HttpTestServer::Serve(net::Socket client, int number) {
     }
     request.body = pending.substr(0, length);
     pending.erase(0, length);
-    HttpReply reply = handler_(request);
+    HttpReply reply;
+    {
+      std::lock_guard lock(handler_mutex_);
+      reply = handler_(request);
+    }
     {
       std::lock_guard lock(mutex_);
       received_.push_back(request);

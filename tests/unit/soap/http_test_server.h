@@ -60,6 +60,11 @@ class HttpTestServer {
   std::string Url(const std::string& path) const;
   std::vector<HttpReceived> Requests();
   int Connections() const { return connections_.load(); }
+  // Changes what the handler reads while a server thread may be running it.
+  void WhileHandlerHeld(const std::function<void()>& change) {
+    std::lock_guard lock(handler_mutex_);
+    change();
+  }
   // Waits until `count` requests arrived (or the time is up).
   bool WaitForRequests(size_t count, int wait_ms);
 
@@ -71,6 +76,7 @@ class HttpTestServer {
   bool Pause(int ms);
 
   Handler handler_;
+  std::mutex handler_mutex_;
   net::Socket listener_ = net::kNoSocket;
   int port_ = 0;
   std::atomic<bool> stopping_{false};

@@ -250,7 +250,7 @@ TEST_F(Transport, HungAndDrippingServersEndAtTheDeadline) {
       {"drip", drip, 1000},
   };
   for (const auto& c : cases) {
-    reply = c.reply;
+    server.WhileHandlerHeld([&] { reply = c.reply; });  // the last case's server thread may still run
     node.ReceiveTimeout = c.receive_ms;
     long long ms = Timed([&] {
       try {
