@@ -140,10 +140,15 @@ StatusFacts GatherStatus(TTavSrvBackup& module) {
   return facts;
 }
 
-bool ConfigurationStopsRuns(const StatusFacts& facts) {
-  const bool service_can_run = facts.service.installed && facts.service.state.start_type != kStartDisabled;
-  return !service_can_run || !facts.schedule.enabled || !facts.schedule.load_failure.empty() ||
-         !facts.files.program_present || base::Trim(facts.files.company).empty();
+std::vector<std::wstring> WhyConfigurationStopsRuns(const StatusFacts& f) {
+  std::vector<std::wstring> why;
+  if (!f.service.installed) why.push_back(L"the service is not installed");
+  else if (f.service.state.start_type == kStartDisabled) why.push_back(L"the service's start is disabled");
+  if (!f.schedule.load_failure.empty()) why.push_back(L"the configuration fails to load, so the service cannot start");
+  else if (!f.schedule.enabled) why.push_back(L"SERVICO is not \"S\", so the service does not start");
+  if (!f.files.program_present) why.push_back(L"the backup program is missing");
+  if (base::Trim(f.files.company).empty()) why.push_back(L"the company number is blank, so no run is ever requested");
+  return why;
 }
 
 bool LiveCheckFailed(const WebFacts& web) {
@@ -151,7 +156,7 @@ bool LiveCheckFailed(const WebFacts& web) {
 }
 
 int StatusExitCode(const StatusFacts& facts) {
-  if (ConfigurationStopsRuns(facts)) return kStatusConfigurationStopsRuns;
+  if (!WhyConfigurationStopsRuns(facts).empty()) return kStatusConfigurationStopsRuns;
   if (LiveCheckFailed(facts.web)) return kStatusLiveCheckFailed;
   return kStatusRunsCanHappen;
 }

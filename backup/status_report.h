@@ -5,6 +5,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/dates.h"
 #include "core/status.h"
@@ -80,8 +81,9 @@ FileFacts GatherFileFacts();
 WebFacts GatherWebFacts(TTavSrvBackup& module, const std::wstring& company);
 StatusFacts GatherStatus(TTavSrvBackup& module);
 
-// Why runs cannot happen: installation, configuration, files.
-bool ConfigurationStopsRuns(const StatusFacts& facts);
+// Why runs cannot happen (installation, configuration, files), in plain
+// words; empty when nothing stops them.
+std::vector<std::wstring> WhyConfigurationStopsRuns(const StatusFacts& facts);
 bool LiveCheckFailed(const WebFacts& web);
 int StatusExitCode(const StatusFacts& facts);
 

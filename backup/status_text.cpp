@@ -1,7 +1,6 @@
 #include "backup/status_text.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "backup/USrvBackup.h"
 #include "backup/backup_paths.h"
@@ -12,8 +11,6 @@
 
 namespace backup {
 namespace {
-
-constexpr uint32_t kStartDisabled = 4;
 
 class Lines {
  public:
@@ -156,22 +153,11 @@ void WebSection(Lines& out, const WebFacts& w, const std::wstring& company) {
   else out.Fact(L"Request", L"for another installation (not " + company + L"): no run here");
 }
 
-std::vector<std::wstring> Stoppers(const StatusFacts& f) {
-  std::vector<std::wstring> why;
-  if (!f.service.installed) why.push_back(L"the service is not installed");
-  else if (f.service.state.start_type == kStartDisabled) why.push_back(L"the service's start is disabled");
-  if (!f.schedule.load_failure.empty()) why.push_back(L"the configuration fails to load, so the service cannot start");
-  else if (!f.schedule.enabled) why.push_back(L"SERVICO is not \"S\", so the service does not start");
-  if (!f.files.program_present) why.push_back(L"the backup program is missing");
-  if (base::Trim(f.files.company).empty()) why.push_back(L"the company number is blank, so no run is ever requested");
-  return why;
-}
-
 void ResultSection(Lines& out, const StatusFacts& f) {
   const int code = StatusExitCode(f);
   out.Heading(L"Result (exit code " + std::to_wstring(code) + L")");
   if (code == kStatusRunsCanHappen) out.Note(L"Scheduled and requested runs can happen.");
-  for (const std::wstring& why : Stoppers(f)) out.Note(L"No runs: " + why + L".");
+  for (const std::wstring& why : WhyConfigurationStopsRuns(f)) out.Note(L"No runs: " + why + L".");
   if (code == kStatusLiveCheckFailed) out.Note(L"The configuration is sound; the central web service does not answer.");
 }
 

@@ -7,10 +7,13 @@
 #include <optional>
 
 #include "backup/USrvBackup.h"
+#include "backup/status_command.h"
 #include "backup/status_report.h"
 #include "backup/status_text.h"
 #include "base/utf.h"
 #include "central_service.h"
+#include "platform/console.h"
+#include "platform/dialogs.h"
 #include "platform/host.h"
 #include "platform/memory_registry.h"
 #include "platform/sim/simulated_connectivity.h"
@@ -295,7 +298,6 @@ TEST(StatusReport, TellsWhatTheServiceWillDoAndChangesNothing) {
   }
 }
 
-}  // namespace
 
 TEST(NextScheduledLaunch, TheFirstEnabledHourFromThisOneOnTodayOrTomorrow) {
   struct Case {
@@ -316,3 +318,35 @@ TEST(NextScheduledLaunch, TheFirstEnabledHourFromThisOneOnTodayOrTomorrow) {
     EXPECT_EQ(NextScheduledLaunch(hours, now), c.next) << c.hour << ":" << c.minute;
   }
 }
+
+// A console that is there or not, and the dialogs shown instead.
+class ConsoleOrDialog : public platform::Console, public platform::Dialogs {
+ public:
+  bool has_console = true;
+  std::wstring written, shown;
+  platform::DialogIcon icon = platform::DialogIcon::Error;
+  bool write_text(const std::wstring& text) override {
+    if (has_console) written += text;
+    return has_console;
+  }
+  void show_message(const std::wstring&, const std::wstring& text, platform::DialogIcon i) override {
+    shown += text;
+    icon = i;
+  }
+};
+
+TEST(HelpCommand, GoesToTheConsoleOrWithoutOneIntoAnInformationDialog) {
+  ConsoleOrDialog out;
+  platform::ScopedOverride<platform::Console> use_console{&platform::Host::console, &out};
+  platform::ScopedOverride<platform::Dialogs> use_dialogs{&platform::Host::dialogs, &out};
+  EXPECT_EQ(RunHelpCommand(), 0);
+  EXPECT_NE(out.written.find(L"/STATUS"), std::wstring::npos);
+  EXPECT_EQ(out.shown, L"");
+  out.has_console = false;
+  EXPECT_EQ(RunHelpCommand(), 0);
+  EXPECT_EQ(out.shown, HelpText());
+  EXPECT_EQ(out.icon, platform::DialogIcon::Information);
+}
+
+
+}  // namespace
