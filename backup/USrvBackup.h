@@ -52,9 +52,6 @@ class TTavSrvBackup : public service::TService {
   // The WSDL location drops the service and port names; they come back.
   void PointHTTPRIOAt(const std::wstring& host);
 
-  // Set by the installation; ServiceAfterInstall calls it.
-  TDescribeService DescribeService;
-
   timers::TTimer Timer;
   timers::TTimer TimerWeb;
   soap::THTTPRIO HTTPRIO;
@@ -70,6 +67,9 @@ class TTavSrvBackup : public service::TService {
  public:
   std::unique_ptr<TThreadBackup> THRBackup;
   std::unique_ptr<TThreadKelvo> THRKelvo;
+
+  // Set by the installation; ServiceAfterInstall calls it.
+  TDescribeService DescribeService;
 };
 
 // The module the control entry point reaches, or null when there is none.

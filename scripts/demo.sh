@@ -92,7 +92,7 @@ while :; do
   grep 'err:eventlog' "$EVENTS" >"$DEMO/events.lines" || true
   print_new "$DEMO/events.lines" events "event log"
   if grep -q 'args=ok SERVICO KELVO' "$CALLS" 2>/dev/null || [ $(( $(date +%s) - START )) -ge 95 ]; then break; fi
-  if grep -q 'args=ok SERVICO|' "$CALLS" 2>/dev/null; then
+  if [ "$(seen calls)" -gt 0 ]; then
     await "the first poll of the central web service, 60 s after the start"
   else
     await "the first schedule tick, 10 s after the start"
@@ -101,7 +101,12 @@ while :; do
 done
 
 echo "== what the central web service received"
-sed 's/^/   /' "$DEMO/requests.log" 2>/dev/null || echo "   (nothing)"
+python3 -c '
+import json, sys
+for line in open(sys.argv[1]):
+    r = json.loads(line)
+    print("  ", r["method"], r["path"], "SOAPAction: " + r["soapaction"] if r["soapaction"] else "")
+' "$DEMO/requests.log" 2>/dev/null || echo "   (nothing)"
 echo "== run log LOGSrvBackup.ini"
 iconv -f UTF-16 -t UTF-8 "$APPDIR/LOGSrvBackup.ini" 2>/dev/null | tr -d '\r' | sed 's/^/   /' || echo "   (none)"
 [ "$(seen events)" -gt 0 ] || echo "== event log: no entries (the service writes only its failures)"

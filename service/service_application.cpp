@@ -66,14 +66,13 @@ TServiceStartThread::TServiceStartThread(std::vector<TService*> services, timers
 
 void TServiceStartThread::Execute() {
   NameThreadForDebugging("service start");
-  try {
-    FReturnValue = platform::host().service_control->run_dispatcher(
-        FServiceStartTable, [this](const std::vector<std::wstring>& arguments) { ServiceEntry(FServices, arguments); });
-  } catch (...) {
-    timers::PostToWindow(FQuitWindow, timers::WM_QUIT, 0, 0);
-    throw;
-  }
-  timers::PostToWindow(FQuitWindow, timers::WM_QUIT, 0, 0);
+  // The main loop ends with the dispatcher, however the dispatcher ends.
+  struct QuitWhenDone {
+    timers::WindowHandle window;
+    ~QuitWhenDone() { timers::PostToWindow(window, timers::WM_QUIT, 0, 0); }
+  } quit{FQuitWindow};
+  FReturnValue = platform::host().service_control->run_dispatcher(
+      FServiceStartTable, [this](const std::vector<std::wstring>& arguments) { ServiceEntry(FServices, arguments); });
 }
 
 TServiceApplication::TServiceApplication(timers::TApplication& application)

@@ -76,9 +76,9 @@ void TRIO::Invoke(const TIntfMetaData& intf, int method_number, TInvContext& con
 }
 
 THTTPRIO::THTTPRIO()
-    : converter_owned_(std::make_unique<TOPToSoapDomConvert>()),
-      web_node_owned_(std::make_unique<THTTPReqResp>()),
-      cancellation_(std::make_shared<THTTPCancellation>()) {
+    : cancellation_(std::make_shared<THTTPCancellation>()),
+      converter_owned_(std::make_unique<TOPToSoapDomConvert>()),
+      web_node_owned_(std::make_unique<THTTPReqResp>()) {
   converter_ = converter_owned_.get();
   web_node_ = web_node_owned_.get();
   web_node_owned_->SetCancellation(cancellation_);

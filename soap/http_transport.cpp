@@ -22,17 +22,11 @@ platform::Http& HttpClient() {
   return *http;
 }
 
-std::wstring LowerAscii(std::wstring text) {
-  for (auto& c : text)
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  return text;
-}
-
 // The boundary parameter of a multipart/related content type.
 std::wstring MimeBoundaryOf(const std::wstring& content_type) {
-  const std::wstring lower = LowerAscii(content_type);
-  if (lower.rfind(L"multipart/related", 0) != 0) return L"";
-  size_t at = lower.find(L"boundary=");
+  const std::wstring upper = base::UpperCaseAscii(content_type);
+  if (upper.rfind(L"MULTIPART/RELATED", 0) != 0) return L"";
+  size_t at = upper.find(L"BOUNDARY=");
   if (at == std::wstring::npos) return L"";
   std::wstring boundary = content_type.substr(at + 9);
   boundary = boundary.substr(0, boundary.find(L';'));

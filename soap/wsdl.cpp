@@ -18,6 +18,10 @@ bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& start)
   return text.size() >= start.size() && base::SameTextAscii(text.substr(0, start.size()), start);
 }
 
+bool IsHttpLocation(const std::wstring& location) {
+  return StartsWithIgnoringCase(location, L"http://") || StartsWithIgnoringCase(location, L"https://");
+}
+
 // A hostile server could name endless distinct imports; a real document has few.
 constexpr size_t kMaxImportedDocuments = 32;
 
@@ -38,8 +42,7 @@ std::string ReadWholeFile(const std::wstring& name) {
 TStreamLoader::TStreamLoader() = default;
 
 std::string TStreamLoader::Load(const std::wstring& location) {
-  if (!StartsWithIgnoringCase(location, L"http://") && !StartsWithIgnoringCase(location, L"https://"))
-    return ReadWholeFile(location);
+  if (!IsHttpLocation(location)) return ReadWholeFile(location);
   transport_.SetURL(location);
   transport_.SetUserName(UserName);
   transport_.SetPassword(Password);
@@ -125,10 +128,15 @@ struct TWSDLItems::Document {
   }
 };
 
-// The documents a query reaches through imports, each loaded once.
+// The documents a query reaches through imports, each loaded once. A
+// document that came over the network may only import from the network: a
+// server must not make the service read its local files or reach a share.
 class TWSDLItems::ImportTable {
  public:
-  ImportTable(TStreamLoader& loader, const XmlNode& root) : loader_(loader) { Follow(root, {}); }
+  ImportTable(TStreamLoader& loader, const XmlNode& root, bool network_only)
+      : loader_(loader), network_only_(network_only) {
+    Follow(root, {});
+  }
   const std::vector<XmlDocument>& Documents() const { return documents_; }
 
  private:
@@ -136,6 +144,7 @@ class TWSDLItems::ImportTable {
     for (const XmlNode* import : Document::Children(&root, L"import", kWSDLNamespace)) {
       const std::wstring location = Document::Attribute(import, L"location");
       if (location.empty() || Known(location) || documents_.size() >= kMaxImportedDocuments) continue;
+      if (network_only_ && !IsHttpLocation(location)) continue;
       if (std::find(chain.begin(), chain.end(), location) != chain.end()) continue;
       loaded_.push_back(location);
       XmlDocument doc;
@@ -159,6 +168,7 @@ class TWSDLItems::ImportTable {
   }
 
   TStreamLoader& loader_;
+  const bool network_only_;
   std::vector<std::wstring> loaded_;
   std::vector<XmlDocument> documents_;
 };
@@ -169,7 +179,7 @@ auto TWSDLItems::Search(Query query) -> decltype(query(std::declval<const Docume
   if (!Active()) return Found{};
   Found found = query(Document{document_.root.get()});
   if (!found.empty()) return found;
-  ImportTable imports(loader_, *document_.root);
+  ImportTable imports(loader_, *document_.root, IsHttpLocation(base::Trim(Location)));
   for (const XmlDocument& doc : imports.Documents()) {
     found = query(Document{doc.root.get()});
     if (!found.empty()) break;

@@ -141,9 +141,6 @@ class CurlRequest : public HttpRequest {
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(easy_, CURLOPT_USERAGENT, Narrow(connection.agent).c_str());
-    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);  // as WinHTTP does by default
-    curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     if (!connection.proxy.empty()) {
       curl_easy_setopt(easy_, CURLOPT_PROXY, Narrow(connection.proxy).c_str());
       curl_easy_setopt(easy_, CURLOPT_NOPROXY, Narrow(connection.proxy_bypass).c_str());

@@ -1,5 +1,6 @@
 #include "platform/win32/backend.h"
 #include "platform/win32/connectivity_win32.h"
+#include "platform/win32/http_winhttp.h"
 #include "platform/win32/xml_xmllite.h"
 
 namespace platform::win32 {
@@ -9,6 +10,8 @@ void install_web_area(Host& host) {
   host.xml_parser = &xml_parser;
   static NetworkListConnectivity connectivity;
   host.connectivity = &connectivity;
+  static WinHttpClient http;
+  host.http = &http;
 }
 
 }  // namespace platform::win32

@@ -23,6 +23,8 @@ std::vector<std::string> HttpReceived::HeaderLines() const {
     size_t end = head.find("\r\n", at + 2);
     std::string line = head.substr(at + 2, end == std::string::npos ? std::string::npos : end - at - 2);
     if (line.empty()) break;
+    // Blanks after a value are not part of it: WinHTTP writes "Name: " for an empty one.
+    line.erase(line.find_last_not_of(" \t") + 1);
     lines.push_back(line);
     at = end;
   }
@@ -91,13 +93,21 @@ bool HttpTestServer::Pause(int ms) {
   return !changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stopping_.load(); });
 }
 
+// Waits in short slices, since not every socket layer wakes a blocked
+// receive when another thread shuts the socket down.
+long HttpTestServer::ReceiveSome(net::Socket client, char* buffer, size_t size) {
+  while (!stopping_)
+    if (net::Readable(client, 50)) return net::Receive(client, buffer, size);
+  return 0;
+}
+
 void HttpTestServer::Serve(net::Socket client, int number) {
   std::string pending;
   char buffer[65536];
   for (;;) {
     size_t head_end;
     while ((head_end = pending.find("\r\n\r\n")) == std::string::npos) {
-      long n = net::Receive(client, buffer, sizeof buffer);
+      long n = ReceiveSome(client, buffer, sizeof buffer);
       if (n <= 0) return;
       pending.append(buffer, static_cast<size_t>(n));
     }
@@ -107,7 +117,7 @@ void HttpTestServer::Serve(net::Socket client, int number) {
     pending.erase(0, head_end + 4);
     const size_t length = std::strtoul(request.Header("Content-Length").c_str(), nullptr, 10);
     while (pending.size() < length) {
-      long n = net::Receive(client, buffer, sizeof buffer);
+      long n = ReceiveSome(client, buffer, sizeof buffer);
       if (n <= 0) return;
       pending.append(buffer, static_cast<size_t>(n));
     }

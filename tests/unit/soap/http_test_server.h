@@ -65,6 +65,7 @@ class HttpTestServer {
 
  private:
   void AcceptLoop();
+  long ReceiveSome(net::Socket client, char* buffer, size_t size);
   void Serve(net::Socket client, int number);
   bool Answer(net::Socket client, const HttpReply& reply);
   bool Pause(int ms);

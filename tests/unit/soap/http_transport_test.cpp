@@ -140,6 +140,8 @@ TEST_F(Transport, AnswersByStatusAndContentType) {
       {302, "Found", "text/xml", L"Found (302) - '%URL%'", 302},
       {500, "Internal Server Error", "text/html",
        L"Received content of invalid Content-Type setting: text/html - SOAP expects \"text/xml\"", 0},
+      {200, "OK", "text/html",
+       L"Received content of invalid Content-Type setting: text/html - SOAP expects \"text/xml\"", 0},
       {200, "OK", "TEXT/PLAIN",
        L"Received content of invalid Content-Type setting: TEXT/PLAIN - SOAP expects \"text/xml\"", 0},
   };
@@ -238,19 +240,27 @@ TEST_F(Transport, HungAndDrippingServersEndAtTheDeadline) {
   drip.mode = HttpReply::Mode::Drip;
   drip.body = std::string(200, 'x');  // 40 s at its pace
   drip.drip_ms = 200;                 // each gap well inside the receive limit
-  HttpReply hung;
-  hung.mode = HttpReply::Mode::Hang;
-  for (const HttpReply& r : {hung, drip}) {
-    reply = r;
+  const struct {
+    const char* name;
+    HttpReply reply;
+    int receive_ms;
+  } cases[] = {
+      {"hung, receive limit first", HttpReply::Of(HttpReply::Mode::Hang), 1000},
+      {"hung, only the deadline can end it", HttpReply::Of(HttpReply::Mode::Hang), 60000},
+      {"drip", drip, 1000},
+  };
+  for (const auto& c : cases) {
+    reply = c.reply;
+    node.ReceiveTimeout = c.receive_ms;
     long long ms = Timed([&] {
       try {
         node.Execute(kEnvelope);
-        ADD_FAILURE() << "answered";
+        ADD_FAILURE() << c.name << ": answered";
       } catch (const ESOAPHTTPException& e) {
-        EXPECT_EQ(e.Message().rfind(timed_out, 0), 0u) << base::ToUtf8(e.Message());
+        EXPECT_EQ(e.Message().rfind(timed_out, 0), 0u) << c.name << ": " << base::ToUtf8(e.Message());
       }
     });
-    EXPECT_LT(ms, 6000) << (r.mode == HttpReply::Mode::Hang ? "hung" : "drip");
+    EXPECT_LT(ms, 6000) << c.name;
   }
 }
 

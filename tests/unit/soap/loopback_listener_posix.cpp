@@ -69,6 +69,15 @@ Socket Accept(Socket listener, int wait_ms) {
   return client < 0 ? kNoSocket : client;
 }
 
+bool Readable(Socket s, int wait_ms) {
+  int fd = static_cast<int>(s);
+  fd_set ready;
+  FD_ZERO(&ready);
+  FD_SET(fd, &ready);
+  timeval timeout{wait_ms / 1000, (wait_ms % 1000) * 1000};
+  return ::select(fd + 1, &ready, nullptr, nullptr, &timeout) > 0;
+}
+
 long Receive(Socket s, char* buffer, size_t size) { return ::recv(static_cast<int>(s), buffer, size, 0); }
 
 bool SendAll(Socket s, std::string_view bytes) {

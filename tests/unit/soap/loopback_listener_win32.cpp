@@ -81,6 +81,15 @@ Socket Accept(Socket listener, int wait_ms) {
   return client == INVALID_SOCKET ? kNoSocket : static_cast<Socket>(client);
 }
 
+bool Readable(Socket s, int wait_ms) {
+  SOCKET fd = static_cast<SOCKET>(s);
+  fd_set ready;
+  FD_ZERO(&ready);
+  FD_SET(fd, &ready);
+  timeval timeout{wait_ms / 1000, (wait_ms % 1000) * 1000};
+  return ::select(0, &ready, nullptr, nullptr, &timeout) > 0;
+}
+
 long Receive(Socket s, char* buffer, size_t size) {
   return ::recv(static_cast<SOCKET>(s), buffer, static_cast<int>(size), 0);
 }

@@ -12,6 +12,8 @@ inline constexpr Socket kNoSocket = -1;
 Socket ListenLoopback(int& port);
 // A connected client, or kNoSocket when none arrived within wait_ms.
 Socket Accept(Socket listener, int wait_ms);
+// Whether bytes (or the peer's close) wait to be received, within wait_ms.
+bool Readable(Socket s, int wait_ms);
 // Bytes received; 0 when the peer closed, negative on failure.
 long Receive(Socket s, char* buffer, size_t size);
 bool SendAll(Socket s, std::string_view bytes);

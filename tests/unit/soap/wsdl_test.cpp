@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "base/utf.h"
+#include "http_test_server.h"
 #include "soap/soap_exceptions.h"
 #include "soap/wsdl.h"
 #include "support/temp_dir.h"
@@ -138,5 +139,28 @@ TEST_F(WsdlQueries, LoadFailuresNameTheLocationAndTheCause) {
       EXPECT_EQ(e.Message().back(), L']');
     }
     EXPECT_FALSE(wsdl.Active());
+  }
+}
+
+TEST_F(WsdlQueries, ADocumentFromTheNetworkImportsOnlyFromTheNetwork) {
+  testing_support::TempDir dir("tavwsdlremote");
+  const std::string local = (dir.path() / "service.wsdl").string();
+  std::ofstream(local, std::ios::binary) << Wsdl(kEndpoint);
+  soap_test::HttpTestServer server([&](const soap_test::HttpReceived& r) {
+    soap_test::HttpReply reply;
+    auto import = [](const std::string& location) {
+      return "<definitions xmlns=\"http://schemas.xmlsoap.org/wsdl/\"><import location=\"" + location +
+             "\"/></definitions>";
+    };
+    if (r.RequestLine().rfind("GET /file", 0) == 0) reply.body = import(local);
+    else if (r.RequestLine().rfind("GET /http", 0) == 0) reply.body = import(server.Url("/service"));
+    else reply.body = Wsdl(kEndpoint);
+    return reply;
+  });
+  for (const char* path : {"/file", "/http"}) {
+    TWSDLItems wsdl(loader);
+    wsdl.Location = base::FromUtf8(server.Url(path));
+    wsdl.Load();
+    EXPECT_EQ(wsdl.GetServices().size(), std::string(path) == "/http" ? 1u : 0u) << path;
   }
 }

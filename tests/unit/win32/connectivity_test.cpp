@@ -16,6 +16,7 @@ TEST(NetworkListConnectivity, AnswersAndLeavesTheThreadsComStateAlone) {
   std::thread([&] {
     const core::Result<bool> answer = network.connected();
     EXPECT_TRUE(answer.ok()) << std::hex << answer.status().code();
+    testing::Test::RecordProperty("connected", answer.value() ? "yes" : "no");
     // Our own apartment can still be chosen: the check did not keep one.
     const HRESULT mine = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     EXPECT_EQ(mine, S_OK);
