@@ -30,7 +30,6 @@ class ScopedScHandle {
   }
   ScopedScHandle(const ScopedScHandle&) = delete;
   ScopedScHandle& operator=(const ScopedScHandle&) = delete;
-  platform::ScHandle get() const { return handle_; }
 
  private:
   platform::ScHandle handle_;
