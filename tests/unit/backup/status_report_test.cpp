@@ -10,6 +10,7 @@
 #include "backup/status_command.h"
 #include "backup/status_report.h"
 #include "backup/status_text.h"
+#include "base/ini_file.h"
 #include "base/utf.h"
 #include "central_service.h"
 #include "platform/console.h"
@@ -270,9 +271,10 @@ const Case kCases[] = {
       L"  No runs: the company number is blank, so no run is ever requested.",
       L"  Request: not asked by the running service: the company number is blank"},
      2},
-    {"run log missing, an old failure recorded",
+    {"no EXECUTADO yet, an old ERRO kept",
      [](StatusWorld& t) {
-       std::ofstream(t.dir.path() / "LOGSrvBackup.ini", std::ios::trunc) << "[BACKUP]\r\nERRO=Arquivo n\xC3\xA3o localizado\r\n";
+       std::filesystem::remove(t.dir.path() / "LOGSrvBackup.ini");
+       base::TIniFile(t.dir.file(L"LOGSrvBackup.ini")).WriteString(L"BACKUP", L"ERRO", L"Arquivo n\u00E3o localizado");
      },
      {L"  EXECUTADO: (none)", L"  ERRO: Arquivo n\u00E3o localizado"},
      0},
