@@ -110,7 +110,7 @@ void ScheduleSection(Lines& out, const ScheduleFacts& s) {
                          base::DecodeDateTime(*s.next_launch).hour == base::DecodeDateTime(s.now).hour;
   out.Fact(L"Next scheduled launch",
            LaunchTime(*s.next_launch) +
-               (this_hour ? L" (this hour: unless the running service already launched it today)" : L""));
+               (this_hour ? L" (this hour, unless already launched today)" : L""));
   out.Note(L"A start of the service within an enabled hour launches that hour again.");
 }
 
@@ -175,29 +175,35 @@ std::wstring RenderStatus(const StatusFacts& facts) {
 
 std::wstring HelpText() {
   return L"SrvBackupVostrani.exe: " + std::wstring(kServiceDisplayName) + L" (" + kServiceName + L")\n"
-         L"Starts backup_vostrani.exe, beside this program, at the scheduled hours and when the central\n"
-         L"web service asks for a run.\n"
+         L"Starts backup_vostrani.exe, beside this program, at the scheduled hours and\n"
+         L"when the central web service asks for a run.\n"
          L"\n"
-         L"  /INSTALL     register the service (automatic start, local system account); as an administrator\n"
+         L"  /INSTALL     register the service (automatic start, local system account);\n"
+         L"               as an administrator\n"
          L"  /UNINSTALL   remove it\n"
          L"  /SILENT      with /INSTALL or /UNINSTALL: no message on success\n"
-         L"  /STATUS      report what the service will do and why not; changes nothing, launches nothing\n"
+         L"  /STATUS      report what the service will do and why not; changes nothing,\n"
+         L"               launches nothing\n"
          L"  /HELP, /?    this text\n"
-         L"Switches begin with \"/\" or \"-\", in any letter case. With no switch, or any other, the program\n"
-         L"runs as the service, which only the control manager can start.\n"
+         L"Switches begin with \"/\" or \"-\", in any letter case. With no switch, or any\n"
+         L"other, the program runs as the service, which only the control manager starts.\n"
          L"\n"
          L"Configuration, read at each start of the service:\n"
-         L"  HKEY_LOCAL_MACHINE\\Software\\Tav7Backup (32-bit view): SERVICO (\"S\" enables the service);\n"
-         L"    Domingo, Segunda, Ter\u00E7a, Quarta, Quinta, Sexta, S\u00E1bado, Todo Dia (any non-zero loads the hours);\n"
-         L"    ServidorBackup (optional host of the central web service)\n"
-         L"  HKEY_LOCAL_MACHINE\\Software\\Tav7Backup\\Horarios: 00:00 to 23:00 (non-zero: a run in that hour)\n"
-         L"Beside this program: backup.ini, [EMPRESA] CNPJ (read at each poll, every 60 s);\n"
-         L"  LOGSrvBackup.ini, the run log ([BACKUP] EXECUTADO, ERRO).\n"
+         L"  HKEY_LOCAL_MACHINE\\Software\\Tav7Backup (32-bit view):\n"
+         L"    SERVICO: \"S\" enables the service\n"
+         L"    Domingo, Segunda, Ter\u00E7a, Quarta, Quinta, Sexta, S\u00E1bado, Todo Dia:\n"
+         L"      any non-zero loads the hours\n"
+         L"    ServidorBackup: optional host of the central web service\n"
+         L"  HKEY_LOCAL_MACHINE\\Software\\Tav7Backup\\Horarios:\n"
+         L"    00:00 to 23:00: non-zero schedules a run in that hour\n"
+         L"Beside this program: backup.ini, [EMPRESA] CNPJ (read at each poll, every\n"
+         L"60 s); LOGSrvBackup.ini, the run log ([BACKUP] EXECUTADO, ERRO).\n"
          L"\n"
          L"Exit codes of /STATUS:\n"
          L"  0  scheduled and requested runs can happen\n"
-         L"  2  the configuration stops them: service not installed or disabled, SERVICO not \"S\",\n"
-         L"     a load failure, backup program missing, company number blank\n"
+         L"  2  the configuration stops them: service not installed or disabled,\n"
+         L"     SERVICO not \"S\", a load failure, backup program missing, company\n"
+         L"     number blank\n"
          L"  3  only the live check of the central web service failed\n";
 }
 

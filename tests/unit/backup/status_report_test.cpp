@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <sstream>
 
 #include "backup/USrvBackup.h"
 #include "backup/status_command.h"
@@ -188,7 +189,7 @@ const Case kCases[] = {
      [](StatusWorld&) {},
      {L"  Installed: yes", L"  State: running", L"  Start type: automatic", L"  Registered path is this program: yes",
       L"  SERVICO: \"S\": enabled", L"  Hours: 14:00",
-      L"  Next scheduled launch: 25/03/2026 14:00 (this hour: unless the running service already launched it today)",
+      L"  Next scheduled launch: 25/03/2026 14:00 (this hour, unless already launched today)",
       L"  EXECUTADO: 24/03/2026 14:00:07", L"  ERRO: (none)", L"  CNPJ: 98765432000110",
       L"  ServidorBackup: 127.0.0.1", L"  WSDL: http://127.0.0.1:5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo",
       L"  Network: connected", L"  WSDL fetched: yes",
@@ -348,6 +349,9 @@ TEST(HelpCommand, GoesToTheConsoleOrWithoutOneIntoAnInformationDialog) {
   EXPECT_EQ(RunHelpCommand(), 0);
   EXPECT_EQ(out.shown, HelpText());
   EXPECT_EQ(out.icon, platform::DialogIcon::Information);
+  // A console 80 columns wide must not wrap it.
+  std::wistringstream lines(HelpText());
+  for (std::wstring line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << base::ToUtf8(line);
 }
 
 
