@@ -21,13 +21,6 @@ constexpr wchar_t kSettingsKey[] = L"\\Software\\Tav7Backup";
 constexpr wchar_t kHoursKey[] = L"\\Software\\Tav7Backup\\Horarios";
 constexpr wchar_t kEveryDay[] = L"Todo Dia";
 
-// "00:00" .. "23:00"
-std::wstring HourValueName(int hour) {
-  wchar_t name[8];
-  std::swprintf(name, 8, L"%02d:00", hour);
-  return name;
-}
-
 void LoadHours(base::TRegistry& registry, ScheduleReading& load, ScheduleAccess access) {
   // Outcome ignored: reads then hit the main key.
   registry.OpenKey(kHoursKey, access == ScheduleAccess::Service);
@@ -69,6 +62,12 @@ void RunFirstDueSlot(const ScheduleTickHooks& hooks, base::TDateTime now) {
 }
 
 }  // namespace
+
+std::wstring HourValueName(int hour) {
+  wchar_t name[8];
+  std::swprintf(name, 8, L"%02d:00", hour);
+  return name;
+}
 
 void LoadSchedule() {
   ScheduleReading load{ServiceEnabled, HourSlots};

@@ -21,6 +21,9 @@ extern std::array<THourSlot, 24> HourSlots;
 // Indexed 1 to 8; element 0 is unused.
 extern const std::array<std::wstring, 9> DayNames;
 
+// The registry value of an hour: "00:00" .. "23:00".
+std::wstring HourValueName(int hour);
+
 // Reads the switch and, when any weekday value is set, the hourly slots.
 // Raises the registry reading failures unchanged.
 void LoadSchedule();

@@ -1,9 +1,8 @@
 #include "backup/status_text.h"
 
-#include <cstdio>
-
 #include "backup/USrvBackup.h"
 #include "backup/backup_paths.h"
+#include "backup/schedule.h"
 #include "base/exceptions.h"
 #include "base/text.h"
 #include "platform/host.h"
@@ -28,8 +27,8 @@ std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 std::wstring YesNo(bool value) { return value ? L"yes" : L"no"; }
 
 std::wstring StateName(uint32_t state) {
-  static const wchar_t* const kNames[] = {L"unknown",         L"stopped",       L"start pending", L"stop pending",
-                                          L"running",         L"continue pending", L"pause pending", L"paused"};
+  static const wchar_t* const kNames[] = {L"unknown", L"stopped",          L"start pending", L"stop pending",
+                                          L"running", L"continue pending", L"pause pending", L"paused"};
   return state < 8 ? kNames[state] : L"unknown (" + std::to_wstring(state) + L")";
 }
 
@@ -50,12 +49,8 @@ std::wstring RegisteredProgram(const std::wstring& command) {
 
 std::wstring HourList(const std::array<bool, 24>& hours) {
   std::wstring list;
-  for (int h = 0; h < 24; ++h) {
-    if (!hours[h]) continue;
-    wchar_t name[8];
-    std::swprintf(name, 8, L"%02d:00", h);
-    list += (list.empty() ? L"" : L", ") + std::wstring(name);
-  }
+  for (int h = 0; h < 24; ++h)
+    if (hours[h]) list += (list.empty() ? L"" : L", ") + HourValueName(h);
   return list;
 }
 
