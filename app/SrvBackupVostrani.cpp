@@ -1,6 +1,7 @@
 // SrvBackupVostrani.exe: the backup service's process. It only wires the
 // pieces together.
 #include "backup/USrvBackup.h"
+#include "backup/status_command.h"
 #include "platform/host.h"
 #include "service/installation.h"
 #include "service/service_application.h"
@@ -11,5 +12,7 @@ int main() {
     backup::TTavSrvBackup* TavSrvBackup = nullptr;
     application.CreateForm(TavSrvBackup);
     TavSrvBackup->DescribeService = &service::SetServiceDescription;
+    application.OnStatus = [TavSrvBackup] { return backup::RunStatusCommand(*TavSrvBackup); };
+    application.OnHelp = &backup::RunHelpCommand;
   });
 }

@@ -49,6 +49,8 @@ class TTavSrvBackup : public service::TService {
   bool StartKelvoThread(int32_t Priority);
   bool StopKelvoThread();
   void CheckKelvoRequest();
+  // The WSDL location drops the service and port names; they come back.
+  void PointHTTPRIOAt(const std::wstring& host);
 
   timers::TTimer Timer;
   timers::TTimer TimerWeb;
@@ -56,8 +58,6 @@ class TTavSrvBackup : public service::TService {
 
  private:
   static void Controller(uint32_t CtrlCode);
-  // The WSDL location drops the service and port names; they come back.
-  void PointHTTPRIOAt(const std::wstring& host);
   // A launch of either kind: start the worker, wait for it, dispose of it.
   bool Launch(bool (TTavSrvBackup::*start)(int32_t), bool (TTavSrvBackup::*stop)());
 

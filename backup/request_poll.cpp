@@ -15,11 +15,6 @@ constexpr size_t kProfileValueLimit = 2047;
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
-std::wstring ReadCompanyNumber() {
-  base::TIniFile ini(CompanyIniPath());
-  return ini.ReadString(L"EMPRESA", L"CNPJ", L"").substr(0, kProfileValueLimit);
-}
-
 // A check that cannot tell is not a report of "no connection": the web call
 // is tried and fails on its own if the network is really down.
 bool NetworkReported() {
@@ -32,11 +27,20 @@ void AskAndLaunch(const RequestPollHooks& hooks, soap::IcoKelvo& service, const 
   if (base::Trim(service.TestaConexao()).empty()) return;
   const std::wstring answer = service.BuscaSolic();
   if (base::Trim(answer).empty()) return;
-  const std::wstring requested = CompanyNumberDigits(PipeField(1, answer));
-  if (requested == company || requested == kEveryInstallation) hooks.RunKelvoBackup();
+  if (RequestNamesInstallation(answer, company)) hooks.RunKelvoBackup();
 }
 
 }  // namespace
+
+std::wstring ReadCompanyNumber() {
+  base::TIniFile ini(CompanyIniPath());
+  return ini.ReadString(L"EMPRESA", L"CNPJ", L"").substr(0, kProfileValueLimit);
+}
+
+bool RequestNamesInstallation(const std::wstring& answer, const std::wstring& company) {
+  const std::wstring requested = CompanyNumberDigits(PipeField(1, answer));
+  return requested == company || requested == kEveryInstallation;
+}
 
 void CheckKelvoRequest(const RequestPollHooks& hooks) {
   const std::wstring company = ReadCompanyNumber();

@@ -26,6 +26,13 @@ struct RequestPollHooks {
 // of the web calls and the launch, and logs nothing.
 void CheckKelvoRequest(const RequestPollHooks& hooks);
 
+// "CNPJ" in section "EMPRESA" of "backup.ini", as the poll reads it.
+std::wstring ReadCompanyNumber();
+
+// Whether the answer of BuscaSolic asks this installation (company number
+// as read) for a run.
+bool RequestNamesInstallation(const std::wstring& answer, const std::wstring& company);
+
 // The trimmed text after the N-th "|" of S, up to the next "|"; empty when
 // S has fewer than N.
 std::wstring PipeField(int32_t N, const std::wstring& S);

@@ -21,20 +21,22 @@ constexpr wchar_t kSettingsKey[] = L"\\Software\\Tav7Backup";
 constexpr wchar_t kHoursKey[] = L"\\Software\\Tav7Backup\\Horarios";
 constexpr wchar_t kEveryDay[] = L"Todo Dia";
 
-// "00:00" .. "23:00"
-std::wstring HourValueName(int hour) {
-  wchar_t name[8];
-  std::swprintf(name, 8, L"%02d:00", hour);
-  return name;
+void LoadHours(base::TRegistry& registry, ScheduleReading& load, ScheduleAccess access) {
+  // Outcome ignored: reads then hit the main key.
+  registry.OpenKey(kHoursKey, access == ScheduleAccess::Service);
+  for (int h = 0; h < 24; ++h) {
+    load.Slots[h].Hour = h;
+    load.Slots[h].Enabled = registry.ReadBool(HourValueName(h));
+    load.Slots[h].Ran = false;
+  }
 }
 
-void LoadHours(base::TRegistry& registry) {
-  registry.OpenKey(kHoursKey, true);  // outcome ignored: reads then hit the main key
-  for (int h = 0; h < 24; ++h) {
-    HourSlots[h].Hour = h;
-    HourSlots[h].Enabled = registry.ReadBool(HourValueName(h));
-    HourSlots[h].Ran = false;
-  }
+// A string value as stored, or none when it is missing; the reading rules
+// (and their failures) stay those of ReadString.
+std::optional<std::wstring> StoredString(base::TRegistry& registry, const std::wstring& name) {
+  std::wstring text = registry.ReadString(name);
+  if (text.empty() && !registry.ValueExists(name)) return std::nullopt;
+  return text;
 }
 
 std::wstring FirstThreeUpper(const std::wstring& text) { return base::UpperCaseAscii(text.substr(0, 3)); }
@@ -61,14 +63,26 @@ void RunFirstDueSlot(const ScheduleTickHooks& hooks, base::TDateTime now) {
 
 }  // namespace
 
+std::wstring HourValueName(int hour) {
+  wchar_t name[8];
+  std::swprintf(name, 8, L"%02d:00", hour);
+  return name;
+}
+
 void LoadSchedule() {
-  base::TRegistry registry(platform::kKeyAllAccess);
+  ScheduleReading load{ServiceEnabled, HourSlots};
+  ReadSchedule(load, ScheduleAccess::Service);
+}
+
+void ReadSchedule(ScheduleReading& load, ScheduleAccess access) {
+  base::TRegistry registry(access == ScheduleAccess::Service ? platform::kKeyAllAccess : platform::kKeyRead);
   if (!registry.OpenKey(kSettingsKey, false)) return;
-  ServiceEnabled = registry.ReadString(L"SERVICO") == L"S";
-  bool anyDay = false;
+  load.KeyFound = true;
+  load.Switch = StoredString(registry, L"SERVICO");
+  load.Enabled = load.Switch == L"S";
   for (int i = 1; i <= 8; ++i)
-    if (registry.ReadBool(DayNames[i])) anyDay = true;
-  if (anyDay) LoadHours(registry);
+    if (registry.ReadBool(DayNames[i])) load.AnyDay = true;
+  if (load.AnyDay) LoadHours(registry, load, access);
   registry.CloseKey();
 }
 

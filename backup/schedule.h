@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "base/dates.h"
@@ -20,9 +21,29 @@ extern std::array<THourSlot, 24> HourSlots;
 // Indexed 1 to 8; element 0 is unused.
 extern const std::array<std::wstring, 9> DayNames;
 
+// The registry value of an hour: "00:00" .. "23:00".
+std::wstring HourValueName(int hour);
+
 // Reads the switch and, when any weekday value is set, the hourly slots.
 // Raises the registry reading failures unchanged.
 void LoadSchedule();
+
+// Where a load puts what it reads, and what it saw on the way.
+struct ScheduleReading {
+  ScheduleReading(bool& enabled, std::array<THourSlot, 24>& slots) : Enabled(enabled), Slots(slots) {}
+  bool& Enabled;
+  std::array<THourSlot, 24>& Slots;
+  bool KeyFound = false;
+  std::optional<std::wstring> Switch;  // "SERVICO" as stored; none when missing
+  bool AnyDay = false;
+};
+
+// Who loads: the service, with full access, creating the "Horarios" key
+// when missing; or someone who only looks, which creates nothing.
+enum class ScheduleAccess { Service, LookOnly };
+
+// The load itself, into `load`; LoadSchedule is this for the service.
+void ReadSchedule(ScheduleReading& load, ScheduleAccess access);
 
 // What the tick needs from its module: the launch (true when the worker ran
 // to its end; blocks until then) and the timer it disarms around it.

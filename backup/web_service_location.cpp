@@ -11,10 +11,15 @@ namespace backup {
 
 std::wstring BuiltInServerHost() { return L"" TAV_WSDL_HOST; }
 
+// Read access is all it needs, so any user sees the same host as the service.
+std::wstring ServerHostSetting() {
+  base::TRegistry registry(platform::kKeyRead);
+  if (!registry.OpenKey(L"\\Software\\Tav7Backup", false)) return L"";
+  return base::Trim(registry.ReadString(L"ServidorBackup"));
+}
+
 std::wstring CentralServerHost() {
-  base::TRegistry registry(platform::kKeyReadWrite);
-  std::wstring host;
-  if (registry.OpenKey(L"\\Software\\Tav7Backup", false)) host = base::Trim(registry.ReadString(L"ServidorBackup"));
+  const std::wstring host = ServerHostSetting();
   return host.empty() ? BuiltInServerHost() : host;
 }
 

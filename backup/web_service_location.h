@@ -6,6 +6,10 @@ namespace backup {
 // The host this build was made with.
 std::wstring BuiltInServerHost();
 
+// The optional "ServidorBackup" under the settings key, trimmed; empty when
+// it is not set.
+std::wstring ServerHostSetting();
+
 // The host of the central web service: the optional "ServidorBackup" under
 // the settings key, or the one this build was made with.
 std::wstring CentralServerHost();

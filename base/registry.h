@@ -25,6 +25,7 @@ class TRegistry {
   bool ReadBool(const std::wstring& name) { return ReadInteger(name) != 0; }
   // Missing or empty: ""; not a string type: "Invalid data type for '%s'".
   std::wstring ReadString(const std::wstring& name);
+  bool ValueExists(const std::wstring& name) { return current_ && current_->query(name).has_value(); }
   // "Failed to set data for '%s'" when the write fails.
   void WriteString(const std::wstring& name, const std::wstring& value);
 

@@ -17,6 +17,7 @@ class ServiceControl;
 class ServiceDatabase;
 class EventLog;
 class Dialogs;
+class Console;
 class Connectivity;
 class Http;
 class XmlParser;
@@ -35,6 +36,7 @@ struct Host {
   ServiceDatabase* service_database = nullptr;
   EventLog* event_log = nullptr;
   Dialogs* dialogs = nullptr;
+  Console* console = nullptr;
   Connectivity* connectivity = nullptr;
   Http* http = nullptr;
   XmlParser* xml_parser = nullptr;

@@ -25,6 +25,7 @@ struct RegValue {
 
 constexpr uint32_t kKeyAllAccess = 0xF003F;
 constexpr uint32_t kKeyReadWrite = 0x2001F;
+constexpr uint32_t kKeyRead = 0x20019;
 
 class RegistryKey {
  public:

@@ -15,6 +15,16 @@ using ScHandle = uintptr_t;
 
 inline constexpr uint32_t kScManagerAllAccess = 0xF003F;
 inline constexpr uint32_t kServiceAllAccess = 0xF01FF;
+// Enough to look, not to change: any user may ask.
+inline constexpr uint32_t kScManagerConnect = 0x0001;
+inline constexpr uint32_t kServiceQueryConfigAndStatus = 0x0005;
+
+// What the control manager holds about an installed service, read back.
+struct ServiceState {
+  uint32_t current_state = 0;  // 1 stopped .. 7 paused
+  uint32_t start_type = 0;     // 2 automatic, 3 on demand, 4 disabled
+  std::wstring binary_path;    // as registered, quotation marks included
+};
 
 // The arguments of a service's creation, as the control manager takes them.
 struct ServiceRegistration {
@@ -44,6 +54,8 @@ class ServiceDatabase {
   virtual void close_handle(ScHandle handle) = 0;
   // The text the services console shows for the service.
   virtual core::Status set_description(ScHandle service, const std::wstring& description) = 0;
+  // Needs a handle opened with kServiceQueryConfigAndStatus.
+  virtual core::Result<ServiceState> query_service(ScHandle service) = 0;
 
   // Names `message_file` as the message table of `source` in the Application log.
   virtual core::Status register_event_source(const std::wstring& source, const std::wstring& message_file) = 0;

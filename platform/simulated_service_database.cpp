@@ -25,6 +25,11 @@ void SimulatedServiceDatabase::set_next_tag(uint32_t tag) {
   next_tag_ = tag;
 }
 
+void SimulatedServiceDatabase::set_state(const std::wstring& name, uint32_t state) {
+  std::lock_guard lock(mutex_);
+  if (Service* found = FindService(name)) found->current_state = state;
+}
+
 std::vector<SimulatedServiceDatabase::Service> SimulatedServiceDatabase::services() const {
   std::lock_guard lock(mutex_);
   std::vector<Service> live;
@@ -86,7 +91,7 @@ core::Result<ScHandle> SimulatedServiceDatabase::create_service(ScHandle manager
   if (!handles_.count(manager)) return core::Status::SystemError(kInvalidHandle);
   if (FindService(r.name)) return core::Status::SystemError(kServiceExists);
   if (r.tag) r.tag = next_tag_++;
-  services_.push_back({r, L"", false});
+  services_.push_back({r, L"", false, 1});
   return NewHandle(r.name);
 }
 
@@ -121,6 +126,14 @@ core::Status SimulatedServiceDatabase::set_description(ScHandle service, const s
   if (!found) return core::Status::SystemError(kInvalidHandle);
   found->description = description;
   return core::Status::Ok();
+}
+
+core::Result<ServiceState> SimulatedServiceDatabase::query_service(ScHandle service) {
+  std::lock_guard lock(mutex_);
+  if (core::Status s = Enter("query_service"); !s.ok()) return s;
+  const Service* found = ServiceOf(service);
+  if (!found) return core::Status::SystemError(kInvalidHandle);
+  return ServiceState{found->current_state, found->registration.start_type, found->registration.binary_path};
 }
 
 core::Status SimulatedServiceDatabase::register_event_source(const std::wstring& source,

@@ -16,6 +16,7 @@ class SimulatedServiceDatabase : public ServiceDatabase {
     ServiceRegistration registration;
     std::wstring description;
     bool marked_for_deletion = false;
+    uint32_t current_state = 1;  // stopped
   };
 
   // Test API.
@@ -23,6 +24,8 @@ class SimulatedServiceDatabase : public ServiceDatabase {
   void fail_next(const std::string& operation, uint32_t code);
   // The tag the manager gives a service that asks for one.
   void set_next_tag(uint32_t tag);
+  // The state the control manager reports for an installed service.
+  void set_state(const std::wstring& name, uint32_t state);
   std::vector<Service> services() const;  // not deleted, in creation order
   std::map<std::wstring, std::wstring> event_sources() const;  // source -> message file
   size_t open_handles() const;
@@ -35,6 +38,7 @@ class SimulatedServiceDatabase : public ServiceDatabase {
   core::Status delete_service(ScHandle service) override;
   void close_handle(ScHandle handle) override;
   core::Status set_description(ScHandle service, const std::wstring& description) override;
+  core::Result<ServiceState> query_service(ScHandle service) override;
   core::Status register_event_source(const std::wstring& source, const std::wstring& message_file) override;
   core::Status remove_event_source(const std::wstring& source) override;
 

@@ -112,6 +112,10 @@ void TServiceApplication::Run() {
     RegisterAll(Services(), true, HasSwitch(L"SILENT"));
   } else if (HasSwitch(L"UNINSTALL")) {
     RegisterAll(Services(), false, HasSwitch(L"SILENT"));
+  } else if (OnStatus && HasSwitch(L"STATUS")) {
+    FExitCode = OnStatus();
+  } else if (OnHelp && (HasSwitch(L"HELP") || HasSwitch(L"?"))) {
+    FExitCode = OnHelp();
   } else {
     RunServices();
   }
@@ -152,6 +156,7 @@ int RunServiceProcess(const std::function<void(TServiceApplication&)>& create_fo
       if (!service_application.DelayInitialize() || service_application.Installing()) service_application.Initialize();
       create_forms(service_application);
       service_application.Run();
+      exit_code = service_application.ExitCode();
     } catch (...) {
       ShowUnhandledException();
       exit_code = 1;

@@ -77,12 +77,20 @@ class TServiceApplication : public timers::TComponent, public IServiceApplicatio
 
   std::vector<TService*> Services() const;
 
+  // What "/STATUS" and "/HELP" (or "/?") run instead of the services; each
+  // returns the exit code. Unset, the switch runs the services as any other.
+  std::function<int()> OnStatus;
+  std::function<int()> OnHelp;
+  // Of the run: 0, or what a command returned.
+  int ExitCode() const { return FExitCode; }
+
  private:
   void RunServices();
 
   timers::TApplication& FApplication;
   bool FDelayInitialize = false;
   bool FInitialized = false;
+  int FExitCode = 0;
   std::wstring FCommandLine;
   std::mutex FLogMutex;
   TEventLogger FEventLogger;

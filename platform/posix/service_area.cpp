@@ -16,6 +16,8 @@ void install_service_area(Host& host) {
   host.service_control = &service_control;
   host.event_log = &event_log;
   host.dialogs = &dialogs;
+  static StdoutConsole console;
+  host.console = &console;
   host.service_database = &service_database;
 }
 

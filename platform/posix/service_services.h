@@ -1,8 +1,14 @@
 #pragma once
 // Posix stand-ins for the service host's platform services.
+#include "platform/console.h"
 #include "platform/dialogs.h"
 
 namespace platform::posix {
+
+class StdoutConsole : public Console {
+ public:
+  bool write_text(const std::wstring& text) override;
+};
 
 class StderrDialogs : public Dialogs {
  public:

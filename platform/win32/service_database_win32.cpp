@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/win32/service_services.h"
 
 namespace platform::win32 {
@@ -55,6 +57,19 @@ core::Status Win32ServiceDatabase::set_description(ScHandle service, const std::
   std::wstring text = description;
   SERVICE_DESCRIPTIONW info{text.data()};
   return LastErrorUnless(ChangeServiceConfig2W(AsSc(service), SERVICE_CONFIG_DESCRIPTION, &info));
+}
+
+core::Result<ServiceState> Win32ServiceDatabase::query_service(ScHandle service) {
+  SERVICE_STATUS status{};
+  if (!QueryServiceStatus(AsSc(service), &status)) return core::Status::SystemError(GetLastError());
+  DWORD needed = 0;
+  if (!QueryServiceConfigW(AsSc(service), nullptr, 0, &needed) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    return core::Status::SystemError(GetLastError());
+  std::vector<BYTE> buffer(needed);
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  if (!QueryServiceConfigW(AsSc(service), config, needed, &needed)) return core::Status::SystemError(GetLastError());
+  return ServiceState{status.dwCurrentState, config->dwStartType,
+                      config->lpBinaryPathName ? config->lpBinaryPathName : L""};
 }
 
 // The event log service reads its sources from the native view.

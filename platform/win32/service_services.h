@@ -1,5 +1,6 @@
 #pragma once
 // Win32 implementations of the service host's platform services.
+#include "platform/console.h"
 #include "platform/dialogs.h"
 #include "platform/event_log.h"
 #include "platform/service_control.h"
@@ -31,8 +32,14 @@ class Win32ServiceDatabase : public ServiceDatabase {
   core::Status delete_service(ScHandle service) override;
   void close_handle(ScHandle handle) override;
   core::Status set_description(ScHandle service, const std::wstring& description) override;
+  core::Result<ServiceState> query_service(ScHandle service) override;
   core::Status register_event_source(const std::wstring& source, const std::wstring& message_file) override;
   core::Status remove_event_source(const std::wstring& source) override;
+};
+
+class Win32Console : public Console {
+ public:
+  bool write_text(const std::wstring& text) override;
 };
 
 class Win32Dialogs : public Dialogs {

@@ -391,6 +391,53 @@ def running_timeline(report, server):
                  trace_entries(mark))
 
 
+def status_command(report, server):
+    """"/STATUS" against the installed, stopped service: what it prints and
+    its exit code with the central server down and up, and that it changes
+    nothing. The server's requests are forgotten afterwards, so the timeline
+    still finds it down at the first poll."""
+    reg_import(all_settings({time.localtime().tm_hour}))
+    before = sorted(p.name for p in APP.iterdir())
+
+    def status(*args):
+        rc, out, err = wine(EXE_WIN, *args, timeout=120)
+        return rc, out.replace("\r\n", "\n"), err
+
+    report.begin('"/STATUS" with the central server down')
+    rc, out, err = status("/STATUS")
+    report.check("exit code 3", rc == 3, f"rc={rc} {err.strip()}")
+    for line in ("  Installed: yes", "  State: stopped", "  Start type: automatic",
+                 f'  Registered path: "{EXE_WIN}" (quoted)', '  SERVICO: "S": enabled',
+                 f"  CNPJ: {COMPANY}", "  ServidorBackup: 127.0.0.1", "  WSDL fetched: no"):
+        report.check(f"prints {line.strip()!r}", f"\n{line}\n" in out, out)
+    report.check("the live check's failure names the WSDL",
+                 "TestaConexao: fails: Unable to load WSDL File/Location: http://127.0.0.1:5660/" in out, out)
+
+    report.begin('"-status" with the server up and a request for this installation')
+    server.answer({"TestaConexao": {"return": "OK"}, "BuscaSolic": {"return": REQUEST_FOR_US}})
+    report.check("server started", server.start())
+    rc, out, err = status("-status")
+    report.check("exit code 0", rc == 0, f"rc={rc} {err.strip()}")
+    for line in (f'  BuscaSolic: "{REQUEST_FOR_US}" (SOAPAction {SOAP_ACTION.format("BuscaSolic")})',
+                 "  Request: for this installation: the running service would launch a run",
+                 "  Scheduled and requested runs can happen."):
+        report.check(f"prints {line.strip()!r}", f"\n{line}\n" in out, out)
+    print("   " + "\n   ".join(out.splitlines()), flush=True)
+
+    report.begin('"/STATUS" with "SERVICO" not "S", and "/?"')
+    reg_import({KEY: {"SERVICO": "N"}})
+    rc, out, _ = status("/STATUS")
+    report.check("exit code 2", rc == 2, f"rc={rc}")
+    report.check("says why", '\n  No runs: SERVICO is not "S", so the service does not start.\n' in out, out)
+    rc, out, _ = status("/?")
+    report.check("help: exit code 0 and the switches", rc == 0 and "/STATUS" in out and "/UNINSTALL" in out, out)
+    report.check("nothing launched, no file written",
+                 not launches("ok SERVICO") and not launches("ok SERVICO KELVO") and sorted(p.name for p in APP.iterdir()) == before)
+    server.stop()
+    server.log.unlink(missing_ok=True)
+    server.answer({})
+
+
 def uninstall(report):
     report.begin("uninstall")
     rc, _, err = wine(EXE_WIN, "/UNINSTALL")
@@ -411,6 +458,7 @@ def main():
         set_up(report)
         server = CentralServer()
         install(report)
+        status_command(report, server)
         refused_starts(report)
         running_timeline(report, server)
         uninstall(report)

@@ -13,8 +13,7 @@
 #include "backup/USrvBackup.h"
 #include "backup/schedule.h"
 #include "base/ini_file.h"
-#include "http_test_server.h"
-#include "wsdl_documents.h"
+#include "central_service.h"
 #include "platform/host.h"
 #include "platform/http.h"
 #include "platform/memory_registry.h"
@@ -28,6 +27,7 @@
 #include "support/temp_dir.h"
 
 using namespace backup;
+using namespace backup_test;
 using namespace std::chrono_literals;
 using platform::reg_dword;
 using platform::reg_string;
@@ -128,75 +128,6 @@ class RecordingThreads : public platform::Threads {
     std::unique_ptr<platform::ThreadHandle> real_;
   };
   platform::Threads& real_;
-};
-
-// The central web service on loopback: the WSDL document, then the calls,
-// answered or left hanging.
-class CentralService {
- public:
-  CentralService() : server_([this](const soap_test::HttpReceived& r) { return Serve(r); }) {}
-  void Request(const std::string& busca) {
-    std::lock_guard lock(mutex_);
-    busca_ = busca;
-  }
-  void Hang() { hang_ = true; }
-  int port() const { return server_.port(); }
-  soap_test::HttpTestServer& server() { return server_; }
-  // The SOAPAction of every call received, in order.
-  std::vector<std::string> Actions() {
-    std::vector<std::string> actions;
-    for (const auto& r : server_.Requests())
-      if (r.RequestLine().rfind("POST ", 0) == 0) actions.push_back(r.Header("SOAPAction"));
-    return actions;
-  }
-
- private:
-  static std::string Answer(const std::string& op, const std::string& value) {
-    return "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-           "<SOAP-ENV:Body><NS1:" + op + "Response xmlns:NS1=\"urn:coKelvoIntf-IcoKelvo\"><return>" + value +
-           "</return></NS1:" + op + "Response></SOAP-ENV:Body></SOAP-ENV:Envelope>";
-  }
-  soap_test::HttpReply Serve(const soap_test::HttpReceived& r) {
-    soap_test::HttpReply reply;
-    if (r.RequestLine().rfind("GET ", 0) == 0) {
-      reply.body = soap_test::Wsdl(server_.Url("/soap/IcoKelvo"));
-    } else if (hang_) {
-      reply.mode = soap_test::HttpReply::Mode::Hang;
-    } else if (r.Header("SOAPAction").find("TestaConexao") != std::string::npos) {
-      reply.body = Answer("TestaConexao", "OK");
-    } else {
-      std::lock_guard lock(mutex_);
-      reply.body = Answer("BuscaSolic", busca_);
-    }
-    return reply;
-  }
-
-  std::mutex mutex_;
-  std::string busca_;
-  std::atomic<bool> hang_{false};
-  soap_test::HttpTestServer server_;
-};
-
-// The real HTTP client, with connections to the WSDL's fixed port 5660
-// sent to the loopback central service instead, so that tests running side
-// by side never compete for that port.
-class RedirectedHttp : public platform::Http {
- public:
-  RedirectedHttp(platform::Http& real, int port) : real_(real), port_(static_cast<uint16_t>(port)) {}
-  core::Result<platform::HttpUrl> crack_url(const std::wstring& url) override { return real_.crack_url(url); }
-  core::Result<std::unique_ptr<platform::HttpConnection>> connect(const platform::HttpConnectOptions& options) override {
-    platform::HttpConnectOptions redirected = options;
-    if (options.port == 5660) {
-      redirected.host = L"127.0.0.1";
-      redirected.port = port_;
-    }
-    return real_.connect(redirected);
-  }
-  std::wstring error_text(uint32_t code) override { return real_.error_text(code); }
-
- private:
-  platform::Http& real_;
-  uint16_t port_;
 };
 
 // The module as the process hosts it, run by the simulated control manager

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/exceptions.h"
+#include "base/utf.h"
 #include "process_fixture.h"
 #include "service/service_application.h"
 #include "timers/application.h"
@@ -197,3 +198,28 @@ TEST_F(ServiceApplication, ModulesAreOwnedAndCountedAndReleasedAtExit) {
 }
 
 }  // namespace
+
+TEST_F(ServiceApplication, StatusAndHelpRunInsteadOfTheServicesAndGiveTheExitCode) {
+  struct Case {
+    const wchar_t* arguments;
+    const char* ran;  // "status", "help", or "" for the services
+    int exit_code;
+  } cases[] = {
+      {L"/STATUS", "status", 2}, {L"-status", "status", 2}, {L"/Help", "help", 0},   {L"/?", "help", 0},
+      {L"-?", "help", 0},        {L"/statusx", "", 0},      {L"//status", "", 0},   {L"status", "", 0},
+  };
+  for (const auto& c : cases) {
+    std::string ran;
+    const size_t entries_before = log.entries().size();
+    const int exit_code = RunProcess(c.arguments, [&](TServiceApplication& app) {
+      app.OnStatus = [&] { ran = "status"; return 2; };
+      app.OnHelp = [&] { ran = "help"; return 0; };
+    });
+    EXPECT_EQ(ran, c.ran) << base::ToUtf8(c.arguments);
+    EXPECT_EQ(exit_code, c.exit_code) << base::ToUtf8(c.arguments);
+    // Only the services' run asks the control manager, and gets 1063 here.
+    EXPECT_EQ(log.entries().size() - entries_before, std::string(c.ran).empty() ? 1u : 0u)
+        << base::ToUtf8(c.arguments);
+    TearDown();
+  }
+}

@@ -1,0 +1,205 @@
+#include "backup/status_text.h"
+
+#include "backup/USrvBackup.h"
+#include "backup/backup_paths.h"
+#include "backup/schedule.h"
+#include "base/exceptions.h"
+#include "base/text.h"
+#include "platform/host.h"
+#include "platform/process_info.h"
+
+namespace backup {
+namespace {
+
+class Lines {
+ public:
+  void Heading(const std::wstring& title) { text_ += title + L"\n"; }
+  void Fact(const std::wstring& name, const std::wstring& value) { text_ += L"  " + name + L": " + value + L"\n"; }
+  void Note(const std::wstring& text) { text_ += L"  " + text + L"\n"; }
+  const std::wstring& Text() const { return text_; }
+
+ private:
+  std::wstring text_;
+};
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+std::wstring YesNo(bool value) { return value ? L"yes" : L"no"; }
+
+std::wstring StateName(uint32_t state) {
+  static const wchar_t* const kNames[] = {L"unknown", L"stopped",          L"start pending", L"stop pending",
+                                          L"running", L"continue pending", L"pause pending", L"paused"};
+  return state < 8 ? kNames[state] : L"unknown (" + std::to_wstring(state) + L")";
+}
+
+std::wstring StartTypeName(uint32_t type) {
+  static const wchar_t* const kNames[] = {L"boot", L"system", L"automatic", L"on demand", L"disabled"};
+  return type < 5 ? kNames[type] : L"unknown (" + std::to_wstring(type) + L")";
+}
+
+std::wstring FailureText(const core::Status& status) {
+  return base::SysErrorMessage(status.code()) + L" (" + std::to_wstring(status.code()) + L")";
+}
+
+// The registered command without its quotation marks.
+std::wstring RegisteredProgram(const std::wstring& command) {
+  if (!command.empty() && command[0] == L'"') return command.substr(1, command.find(L'"', 1) - 1);
+  return command;
+}
+
+std::wstring HourList(const std::array<bool, 24>& hours) {
+  std::wstring list;
+  for (int h = 0; h < 24; ++h)
+    if (hours[h]) list += (list.empty() ? L"" : L", ") + HourValueName(h);
+  return list;
+}
+
+// "DD/MM/YYYY HH:00" with the locale's separators.
+std::wstring LaunchTime(base::TDateTime when) { return RunLogTimestamp(when).substr(0, 16); }
+
+void ServiceSection(Lines& out, const ServiceFacts& s) {
+  out.Heading(L"Service " + std::wstring(kServiceName) + L" (" + kServiceDisplayName + L")");
+  if (!s.installed) {
+    out.Fact(L"Installed", s.query.ok() ? L"no" : L"unknown: " + FailureText(s.query));
+    return;
+  }
+  out.Fact(L"Installed", L"yes");
+  if (!s.query.ok()) {
+    out.Fact(L"State", L"unknown: " + FailureText(s.query));
+    return;
+  }
+  out.Fact(L"State", StateName(s.state.current_state));
+  out.Fact(L"Start type", StartTypeName(s.state.start_type));
+  const std::wstring& path = s.state.binary_path;
+  const bool quoted = !path.empty() && path[0] == L'"';
+  std::wstring quoting = quoted ? L"quoted" : L"not quoted";
+  if (!quoted && path.find(L' ') != std::wstring::npos) quoting += L", although it holds a blank";
+  out.Fact(L"Registered path", path + L" (" + quoting + L")");
+  out.Fact(L"Registered path is this program",
+           YesNo(base::SameTextIgnoringCase(RegisteredProgram(path), platform::host().process->executable_path())));
+}
+
+std::wstring SwitchText(const ScheduleFacts& s) {
+  if (!s.key_found) return L"the key is missing: disabled";
+  if (!s.switch_value) return L"missing: disabled";
+  if (s.switch_value->empty()) return L"empty: disabled";
+  return Quoted(*s.switch_value) + (s.enabled ? L": enabled" : L": disabled (only \"S\" enables)");
+}
+
+void ScheduleSection(Lines& out, const ScheduleFacts& s) {
+  out.Heading(L"Configuration (HKEY_LOCAL_MACHINE\\Software\\Tav7Backup, 32-bit view)");
+  out.Fact(L"SERVICO", SwitchText(s));
+  if (!s.load_failure.empty()) {
+    out.Fact(L"Load", L"fails with \"" + s.load_failure + L"\": the service would not start");
+    return;
+  }
+  if (!s.key_found) return;
+  if (!s.any_day) {
+    out.Fact(L"Hours", L"not loaded: every weekday value is 0, so no scheduled runs");
+    return;
+  }
+  const std::wstring hours = HourList(s.hours);
+  out.Fact(L"Hours", hours.empty() ? L"none enabled, so no scheduled runs" : hours);
+  if (!s.next_launch) return;
+  const bool this_hour = base::DateOf(*s.next_launch) == base::DateOf(s.now) &&
+                         base::DecodeDateTime(*s.next_launch).hour == base::DecodeDateTime(s.now).hour;
+  out.Fact(L"Next scheduled launch",
+           LaunchTime(*s.next_launch) +
+               (this_hour ? L" (this hour, unless already launched today)" : L""));
+  out.Note(L"A start of the service within an enabled hour launches that hour again.");
+}
+
+void FileSection(Lines& out, const FileFacts& f) {
+  out.Heading(L"Files");
+  out.Fact(L"Backup program", f.program_path + (f.program_present ? L" (present)" : L" (missing)"));
+  out.Fact(L"Run log", f.run_log_path);
+  out.Fact(L"EXECUTADO", f.executed.empty() ? L"(none)" : f.executed);
+  out.Fact(L"ERRO", f.error.empty() ? L"(none)" : f.error);
+  out.Fact(L"Company file", f.ini_path + (f.ini_present ? L" (present)" : L" (missing)"));
+  out.Fact(L"CNPJ", base::Trim(f.company).empty() ? L"blank: no poll calls the web service" : f.company);
+}
+
+std::wstring CallText(const CallFacts& call) {
+  if (!call.failure.empty()) return L"fails: " + call.failure;
+  const std::wstring& action = call.soap_action;
+  return Quoted(call.answer) + L" (SOAPAction " + (action.starts_with(L'"') ? action : Quoted(action)) + L")";
+}
+
+void WebSection(Lines& out, const WebFacts& w, const std::wstring& company) {
+  out.Heading(L"Central web service");
+  out.Fact(L"ServidorBackup", w.host_setting.empty() ? L"not set: the built-in host" : w.host_setting);
+  out.Fact(L"WSDL", w.wsdl_location);
+  out.Fact(L"Network", !w.connected.ok()       ? L"cannot tell: " + FailureText(w.connected.status()) +
+                                                     L" (the poll still calls)"
+                       : w.connected.value() ? L"connected"
+                                             : L"no connection reported: the poll makes no call");
+  out.Fact(L"WSDL fetched", YesNo(w.wsdl_loaded));
+  if (!w.endpoint.empty()) out.Fact(L"Endpoint", w.endpoint);
+  out.Fact(L"TestaConexao", CallText(w.testa));
+  if (!w.busca.made) {
+    if (w.testa.failure.empty()) out.Fact(L"BuscaSolic", L"not called: the answer of TestaConexao is blank");
+    return;
+  }
+  out.Fact(L"BuscaSolic", CallText(w.busca));
+  if (!w.busca.failure.empty()) return;
+  if (base::Trim(w.busca.answer).empty()) out.Fact(L"Request", L"none pending");
+  else if (base::Trim(company).empty()) out.Fact(L"Request", L"not asked by the running service: the company number is blank");
+  else if (w.would_launch) out.Fact(L"Request", L"for this installation: the running service would launch a run");
+  else out.Fact(L"Request", L"for another installation (not " + company + L"): no run here");
+}
+
+void ResultSection(Lines& out, const StatusFacts& f) {
+  const int code = StatusExitCode(f);
+  out.Heading(L"Result (exit code " + std::to_wstring(code) + L")");
+  if (code == kStatusRunsCanHappen) out.Note(L"Scheduled and requested runs can happen.");
+  for (const std::wstring& why : WhyConfigurationStopsRuns(f)) out.Note(L"No runs: " + why + L".");
+  if (code == kStatusLiveCheckFailed) out.Note(L"The configuration is sound; the central web service does not answer.");
+}
+
+}  // namespace
+
+std::wstring RenderStatus(const StatusFacts& facts) {
+  Lines out;
+  ServiceSection(out, facts.service);
+  ScheduleSection(out, facts.schedule);
+  FileSection(out, facts.files);
+  WebSection(out, facts.web, facts.files.company);
+  ResultSection(out, facts);
+  return out.Text();
+}
+
+std::wstring HelpText() {
+  return L"SrvBackupVostrani.exe: " + std::wstring(kServiceDisplayName) + L" (" + kServiceName + L")\n"
+         L"Starts backup_vostrani.exe, beside this program, at the scheduled hours and\n"
+         L"when the central web service asks for a run.\n"
+         L"\n"
+         L"  /INSTALL     register the service (automatic start, local system account);\n"
+         L"               as an administrator\n"
+         L"  /UNINSTALL   remove it\n"
+         L"  /SILENT      with /INSTALL or /UNINSTALL: no message on success\n"
+         L"  /STATUS      report what the service will do and why not; changes nothing,\n"
+         L"               launches nothing\n"
+         L"  /HELP, /?    this text\n"
+         L"Switches begin with \"/\" or \"-\", in any letter case. With no switch, or any\n"
+         L"other, the program runs as the service, which only the control manager starts.\n"
+         L"\n"
+         L"Configuration, read at each start of the service:\n"
+         L"  HKEY_LOCAL_MACHINE\\Software\\Tav7Backup (32-bit view):\n"
+         L"    SERVICO: \"S\" enables the service\n"
+         L"    Domingo, Segunda, Ter\u00E7a, Quarta, Quinta, Sexta, S\u00E1bado, Todo Dia:\n"
+         L"      any non-zero loads the hours\n"
+         L"    ServidorBackup: optional host of the central web service\n"
+         L"  HKEY_LOCAL_MACHINE\\Software\\Tav7Backup\\Horarios:\n"
+         L"    00:00 to 23:00: non-zero schedules a run in that hour\n"
+         L"Beside this program: backup.ini, [EMPRESA] CNPJ (read at each poll, every\n"
+         L"60 s); LOGSrvBackup.ini, the run log ([BACKUP] EXECUTADO, ERRO).\n"
+         L"\n"
+         L"Exit codes of /STATUS:\n"
+         L"  0  scheduled and requested runs can happen\n"
+         L"  2  the configuration stops them: service not installed or disabled,\n"
+         L"     SERVICO not \"S\", a load failure, backup program missing, company\n"
+         L"     number blank\n"
+         L"  3  only the live check of the central web service failed\n";
+}
+
+}  // namespace backup

@@ -1,0 +1,17 @@
+#pragma once
+#include <string>
+
+namespace platform {
+
+// Text for the person who ran the program from a command prompt or a
+// script: the redirected standard output (UTF-8), or the console the
+// program was started from.
+class Console {
+ public:
+  virtual ~Console() = default;
+  // False when there is neither, as for a double-click: the caller shows
+  // the text another way.
+  virtual bool write_text(const std::wstring& text) = 0;
+};
+
+}  // namespace platform
