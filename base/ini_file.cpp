@@ -2,13 +2,16 @@
 
 #include "base/exceptions.h"
 #include "base/format.h"
+#include "base/text.h"
 #include "platform/host.h"
 #include "platform/profile.h"
 
 namespace base {
 
 void TIniFile::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
-  if (!platform::host().profile->write_string(file_name_, section, key, value))
+  // A line break would split the entry: the file keeps the first line as
+  // the value and the rest as a stray line no later write removes.
+  if (!platform::host().profile->write_string(file_name_, section, key, OnOneLine(value)))
     throw Exception(Format(L"Unable to write to %s", {file_name_}));
 }
 

@@ -11,6 +11,17 @@ std::wstring Trim(const std::wstring& text) {
   return text.substr(first, last - first);
 }
 
+std::wstring OnOneLine(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') continue;  // the LF makes the blank
+    out += static_cast<uint32_t>(c) < 32 ? L' ' : c;
+  }
+  return out;
+}
+
 std::wstring UpperCaseAscii(const std::wstring& text) {
   std::wstring out = text;
   for (wchar_t& c : out)

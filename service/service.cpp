@@ -158,7 +158,10 @@ bool TService::HandlePause() {
   if (paused) {
     SetStatus(TCurrentStatus::csPaused);
     // Only the service thread parks itself; nothing else may be held here.
-    if (FServiceThread && FServiceThread->ThreadID() == timers::CurrentThreadId()) FServiceThread->Park();
+    // A pause taken in the final drain after a stop must not park: nothing
+    // would ever wake the thread, and stopped would never be reported.
+    if (FServiceThread && !FServiceThread->Terminated() && FServiceThread->ThreadID() == timers::CurrentThreadId())
+      FServiceThread->Park();
   }
   return paused;
 }

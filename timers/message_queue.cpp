@@ -67,8 +67,14 @@ class MessageQueue {
         }
       }
       if (!wait) return false;
-      if (next) arrived.wait_until(lock, next->due);
-      else arrived.wait(lock);
+      // A copy: while we wait, another thread may re-arm a timer and so
+      // reallocate the list that `next` points into.
+      if (next) {
+        const Clock::time_point due = next->due;
+        arrived.wait_until(lock, due);
+      } else {
+        arrived.wait(lock);
+      }
     }
   }
 

@@ -15,6 +15,10 @@ namespace {
 
 const std::wstring kMain = L"Software\\Tav7Backup";
 const std::wstring kHours = L"Software\\Tav7Backup\\Horarios";
+// The registry value names as the configuration tools write them, Sunday
+// first; spelt out here, not taken from the code under test.
+const wchar_t* const kWeekdayValues[9] = {nullptr,      L"Domingo", L"Segunda",      L"Ter\u00E7a", L"Quarta",
+                                          L"Quinta",    L"Sexta",   L"S\u00E1bado", L"Todo Dia"};
 
 class ScheduleLoad : public testing::Test {
  protected:
@@ -26,8 +30,8 @@ class ScheduleLoad : public testing::Test {
     HourSlots = {};
   }
   void Weekdays(std::initializer_list<int> trueOnes) {
-    for (int i = 1; i <= 8; ++i) registry.set(kMain, DayNames[i], reg_dword(0));
-    for (int i : trueOnes) registry.set(kMain, DayNames[i], reg_dword(1));
+    for (int i = 1; i <= 8; ++i) registry.set(kMain, kWeekdayValues[i], reg_dword(0));
+    for (int i : trueOnes) registry.set(kMain, kWeekdayValues[i], reg_dword(1));
   }
   void Hours(std::initializer_list<int> enabled) {
     wchar_t name[8];

@@ -58,10 +58,12 @@ class TestService : public service::TService {
 
   Journal journal;
   std::function<void(uint32_t)> custom_failure;
+  std::function<void()> on_interrogate = [] {};
 
  protected:
   void HandleInterrogate() override {
     journal.Add("interrogate");
+    on_interrogate();
     TService::HandleInterrogate();
   }
   bool HandleCustomControl(uint32_t code) override {

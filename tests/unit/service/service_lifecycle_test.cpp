@@ -109,6 +109,37 @@ TEST_F(ServiceHost, ShutdownStopsTheServiceEvenWhenItsHandlerRaises) {
   EXPECT_EQ(e.event_id, 0u);
 }
 
+TEST_F(ServiceHost, EachFailingOperationIsLoggedWithItsOwnWord) {
+  auto raise = [](const wchar_t* text) { return [text](auto&&...) { throw base::Exception(text); }; };
+  svc.SetOnPause(raise(L"cannot pause"));
+  svc.SetOnContinue(raise(L"cannot continue"));
+  svc.on_interrogate = raise(L"cannot answer");
+  int stops = 0;
+  svc.SetOnStop([&](TService*, bool&) {
+    if (++stops == 1) throw base::Exception(L"cannot stop");
+  });
+  svc.SetOnShutdown(raise(L"cannot shut down"));
+  svc.SetOnExecute([](TService* s) {
+    while (!s->Terminated()) s->ServiceThread()->ProcessRequests(true);
+    throw base::Exception(L"cannot run");
+  });
+  Start();
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
+  for (uint32_t code : {service::SERVICE_CONTROL_PAUSE, service::SERVICE_CONTROL_CONTINUE,
+                        service::SERVICE_CONTROL_INTERROGATE, service::SERVICE_CONTROL_STOP,
+                        service::SERVICE_CONTROL_SHUTDOWN})
+    Send(code);
+  ASSERT_TRUE(Finished());
+  EXPECT_EQ(LogTexts(), (std::vector<std::wstring>{
+                            L"Service failed on pause: cannot pause",
+                            L"Service failed on continue: cannot continue",
+                            L"Service failed on interrogate: cannot answer",
+                            L"Service failed on stop: cannot stop",
+                            L"Service failed on shutdown: cannot shut down",
+                            L"Service failed on execute: cannot run",
+                        }));
+}
+
 TEST_F(ServiceHost, CustomCodesChangeNothingAndTheirFailuresAreLogged) {
   svc.custom_failure = [](uint32_t code) {
     if (code == 201) throw base::Exception(L"not supported");

@@ -112,6 +112,17 @@ TEST_F(ServiceHost, RequestPostedWhilePausingStillWakesTheThread) {
                                              kContinuePending, kRunning}));
 }
 
+TEST_F(ServiceHost, PauseQueuedBehindAStopStillEndsInStopped) {
+  // The pause is taken in the final drain, after the stop has terminated
+  // the service thread.
+  svc.SetOnStop([](TService* s, bool&) { s->PostControlRequest(service::SERVICE_CONTROL_PAUSE); });
+  Start();
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
+  Send(service::SERVICE_CONTROL_STOP);
+  ASSERT_TRUE(Finished(5s)) << "the service thread parked after its stop";
+  EXPECT_EQ(States().back(), kStopped);
+}
+
 TEST_F(ServiceHost, StormOfPauseContinueAndInterrogateIsHandledCompletely) {
   std::atomic<int> pauses{0}, continues{0};
   svc.SetOnPause([&](TService*, bool&) { ++pauses; });

@@ -139,6 +139,7 @@ const Case kCases[] = {
     {"not an Envelope", kTestaConexao, "<envelope/>",
      L"ESOAPDomConvertError: DocumentElement http://schemas.xmlsoap.org/soap/envelope/:Envelope expected, :envelope found"},
     {"Envelope without children", kTestaConexao, Envelope(" \n "), L"ESOAPDomConvertError: Invalid SOAP request"},
+    {"Envelope with only a comment", kTestaConexao, Envelope("<!-- nada -->"), L"string:[untouched]"},
     {"Envelope without Body", kTestaConexao, Envelope("<SOAP-ENV:Other/>"), L"string:[untouched]"},
     {"Body with only a comment", kTestaConexao, Body("<!-- nada -->"), L"string:[untouched]"},
     {"two Bodies, result already written", kTestaConexao,

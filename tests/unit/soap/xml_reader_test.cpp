@@ -81,6 +81,10 @@ TEST(XmlReader, MalformedDocumentsNameTheLineAndItsStart) {
       {"<a/>\n<b/>", L"\r\nLine: 2\r\n<b/>"},
       {"<a b='&nada;'/>", L"\r\nLine: 1\r\n<a b='&nada;'/>"},
       {"just text", L"\r\nLine: 1\r\njust text"},
+      // The first fault, not what the parser stumbles over after it.
+      {"<a>\n<b c=1>\n</b>\n</a>", L"\r\nLine: 2\r\n<b c=1>"},
+      // The quoted line in the document's own encoding.
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<a>\n<b>\xE3</a>", L"\r\nLine: 3\r\n<b>\u00E3</a>"},
   };
   for (const auto& c : cases) {
     std::wstring message = ParseError(c.xml);

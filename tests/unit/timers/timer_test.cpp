@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
+#include <thread>
 #include <mutex>
 #include <vector>
 
@@ -180,6 +182,34 @@ struct Handled {
   std::wstring message;
 };
 
+// A thread blocked in its queue must see a deadline that another thread
+// moves closer, also while the timer list it waits on grows and moves.
+TEST(MessageQueue, BlockedThreadSeesItsTimerShortenedFromAnotherThread) {
+  std::atomic<WindowHandle> window{0};
+  std::atomic<uint32_t> waiter_id{0};
+  std::promise<TMessage> taken;
+  std::thread waiter([&] {
+    window = CreateMessageWindow([](const TMessage&) {});
+    SetTimer(window, 1, 3600000);
+    waiter_id = CurrentThreadId();
+    TMessage m;
+    TakeMessage(m);  // the only timer is an hour away
+    taken.set_value(m);
+  });
+  while (!waiter_id) std::this_thread::yield();
+  std::this_thread::sleep_for(50ms);  // lets it block; had it not, the test passes without proving anything
+  for (uint32_t id = 2; id < 64; ++id) ASSERT_TRUE(SetTimer(window, id, 3600000));
+  ASSERT_TRUE(SetTimer(window, 1, 1));
+  auto result = taken.get_future();
+  const bool woke = result.wait_for(5s) == std::future_status::ready;
+  if (!woke) PostToThread(waiter_id, WM_QUIT, 0, 0);  // release it before failing
+  waiter.join();
+  ASSERT_TRUE(woke) << "the waiting thread slept past its shortened timer";
+  const TMessage m = result.get();
+  EXPECT_EQ(m.message, WM_TIMER);
+  EXPECT_EQ(m.wparam, 1u);
+}
+
 class TimerExceptions : public ::testing::Test {
  protected:
   TApplication app;
@@ -198,11 +228,12 @@ TEST_F(TimerExceptions, EscapedExceptionGoesToTheApplicationAndAbortIsDropped) {
     const char* name;
     std::function<void()> raise;
     bool reported;
+    std::wstring message;
   };
   const Case cases[] = {
-      {"abort", [] { throw base::EAbort(L"cancelled"); }, false},
-      {"os error", [] { base::RaiseOSError(5); }, true},
-      {"std", [] { throw std::runtime_error("broken"); }, true},
+      {"abort", [] { throw base::EAbort(L"cancelled"); }, false, L""},
+      {"os error", [] { base::RaiseOSError(5); }, true, L"System Error.  Code: 5.\r\n" + base::SysErrorMessage(5)},
+      {"std", [] { throw std::runtime_error("broken"); }, true, L"broken"},
   };
   for (const Case& c : cases) {
     handled.clear();
@@ -216,6 +247,7 @@ TEST_F(TimerExceptions, EscapedExceptionGoesToTheApplicationAndAbortIsDropped) {
     ASSERT_EQ(handled.size(), c.reported ? 1u : 0u) << c.name;
     if (c.reported) {
       EXPECT_EQ(handled[0].sender, &timer) << c.name;
+      EXPECT_EQ(handled[0].message, c.message) << c.name;
     }
   }
 }
