@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "base/registry.h"
-#include "base/text.h"
+#include "core/text.h"
 #include "platform/host.h"
 #include "platform/locale.h"
 
@@ -37,7 +37,7 @@ void LoadHours(base::TRegistry& registry) {
   }
 }
 
-std::wstring FirstThreeUpper(const std::wstring& text) { return base::UpperCaseAscii(text.substr(0, 3)); }
+std::wstring FirstThreeUpper(const std::wstring& text) { return core::UpperCaseAscii(text.substr(0, 3)); }
 
 bool EntryApplies(int entry, const std::wstring& todayName) {
   return DayNames[entry] == kEveryDay || FirstThreeUpper(DayNames[entry]) == todayName;

@@ -1,14 +1,10 @@
 #pragma once
-#include <string>
+// Moved to core/; these names keep code written against base:: building.
+#include "core/utf.h"
 
 namespace base {
-
-// wchar_t text is UTF-16 on Windows and UTF-32 on Linux; these convert
-// between it, UTF-8 and UTF-16 whatever the width. Invalid input becomes
-// U+FFFD rather than failing.
-std::string ToUtf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& bytes);
-std::u16string ToUtf16(const std::wstring& text);
-std::wstring FromUtf16(const std::u16string& units);
-
+using core::FromUtf16;
+using core::FromUtf8;
+using core::ToUtf16;
+using core::ToUtf8;
 }  // namespace base

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "base/text.h"
+#include "core/text.h"
 
 namespace platform {
 
@@ -39,7 +39,7 @@ uint32_t SimulatedServiceControl::last_error() const { return last_error_code; }
 
 SimulatedServiceControl::Service* SimulatedServiceControl::Find(const std::wstring& name) {
   for (auto& s : services_)
-    if (base::SameTextIgnoringCase(s.name, name)) return &s;
+    if (core::SameTextIgnoringCase(s.name, name)) return &s;
   return nullptr;
 }
 
@@ -116,7 +116,7 @@ uint32_t SimulatedServiceControl::run_dispatcher(const std::vector<std::wstring>
       std::vector<std::wstring> arguments = std::move(pending_starts_.front());
       pending_starts_.pop_front();
       const bool known = std::any_of(service_names.begin(), service_names.end(),
-                                     [&](const std::wstring& n) { return base::SameTextIgnoringCase(n, arguments[0]); });
+                                     [&](const std::wstring& n) { return core::SameTextIgnoringCase(n, arguments[0]); });
       if (!known) continue;
       Service* service = Find(arguments[0]);
       if (!service) {

@@ -3,8 +3,8 @@
 #include <exception>
 
 #include "base/exceptions.h"
-#include "base/format.h"
-#include "base/text.h"
+#include "core/format.h"
+#include "core/text.h"
 #include "platform/host.h"
 #include "platform/system_errors.h"
 #include "service/service_thread.h"
@@ -33,7 +33,7 @@ std::wstring CurrentExceptionMessage() {
   try {
     throw;
   } catch (const std::exception& e) {
-    return base::ExceptionMessage(e);
+    return core::ExceptionMessage(e);
   } catch (...) {
     return L"Unknown exception";
   }
@@ -131,7 +131,7 @@ void TService::RunService() {
 }
 
 void TService::LogFailure(const std::wstring& operation) {
-  LogMessage(base::Format(L"Service failed on %s: %s", {operation, CurrentExceptionMessage()}));
+  LogMessage(core::Format(L"Service failed on %s: %s", {operation, CurrentExceptionMessage()}));
 }
 
 // A request that finds no service thread (before it exists or after it has
@@ -192,7 +192,7 @@ bool TService::HandleCustomControl(uint32_t) { return true; }
 void ServiceEntry(const std::vector<TService*>& services, const std::vector<std::wstring>& arguments) {
   if (arguments.empty()) return;
   for (TService* s : services) {
-    if (base::SameTextIgnoringCase(s->Name(), arguments[0])) {
+    if (core::SameTextIgnoringCase(s->Name(), arguments[0])) {
       s->EnterService(arguments);
       return;
     }

@@ -5,7 +5,7 @@
 
 #include <cwchar>
 
-#include "base/format.h"
+#include "core/format.h"
 
 namespace soap {
 
@@ -36,7 +36,7 @@ std::wstring TypeKindName(TTypeKind kind) {
 }
 
 [[noreturn]] void Unsupported(TTypeKind kind) {
-  throw ESOAPDomConvertError(base::Format(
+  throw ESOAPDomConvertError(core::Format(
       L"Datatype of TypeKind: %s not supported as argument for remote invocation", {TypeKindName(kind)}));
 }
 
@@ -63,7 +63,7 @@ void RefuseCharactersXmlCannotCarry(const std::wstring& name, const std::wstring
     if (IsXmlChar(c)) continue;
     wchar_t code[16];
     std::swprintf(code, 16, L"U+%04X", static_cast<unsigned>(c));
-    throw ESOAPDomConvertError(base::Format(L"Parameter %s holds the character %s at position %d, which XML cannot carry",
+    throw ESOAPDomConvertError(core::Format(L"Parameter %s holds the character %s at position %d, which XML cannot carry",
                                             {name, std::wstring(code), int64_t{position}}));
   }
 }

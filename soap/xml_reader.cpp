@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "base/format.h"
-#include "base/utf.h"
+#include "core/format.h"
+#include "core/utf.h"
 #include "platform/host.h"
 #include "platform/xml_parser.h"
 #include "soap/soap_exceptions.h"
@@ -62,7 +62,7 @@ std::wstring DecodeUtf16(std::string_view bytes, bool little) {
   std::u16string units;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2)
     units += static_cast<char16_t>(little ? b(i) | b(i + 1) << 8 : b(i) << 8 | b(i + 1));
-  return base::FromUtf16(units);
+  return core::FromUtf16(units);
 }
 
 // The encoding named by the declaration, in lower case; empty without one.
@@ -99,7 +99,7 @@ std::wstring DecodeForLines(std::string_view bytes) {
     for (unsigned char c : bytes) text += static_cast<wchar_t>(c);
     return text;
   }
-  return base::FromUtf8(std::string(bytes));
+  return core::FromUtf8(std::string(bytes));
 }
 
 // The first 40 characters of the 1-based line of the source text.
@@ -121,7 +121,7 @@ std::wstring SourceLine(std::string_view bytes, int line) {
 [[noreturn]] void RaiseNoParser() { throw DOMException(L"Microsoft MSXML is not installed"); }
 
 [[noreturn]] void RaiseParseError(const std::wstring& reason, int line, std::string_view bytes) {
-  throw EDOMParseError(base::Format(L"%s%s%s: %d%s%s",
+  throw EDOMParseError(core::Format(L"%s%s%s: %d%s%s",
                                     {reason, std::wstring(L"\r\n"), std::wstring(L"Line"), int64_t{line},
                                      std::wstring(L"\r\n"), SourceLine(bytes, line)}));
 }
@@ -132,7 +132,7 @@ XmlDocument ParseXmlDocument(std::string_view bytes) {
   platform::XmlParser* parser = platform::host().xml_parser;
   if (!parser) RaiseNoParser();
   if (bytes.size() > kMaxXmlDocumentBytes)
-    RaiseParseError(base::Format(L"The document is larger than %d bytes", {int64_t{kMaxXmlDocumentBytes}}), 0,
+    RaiseParseError(core::Format(L"The document is larger than %d bytes", {int64_t{kMaxXmlDocumentBytes}}), 0,
                     bytes);
   XmlDocument doc;
   TreeBuilder builder(doc);

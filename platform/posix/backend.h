@@ -11,6 +11,8 @@ void install_base_area(Host& host);     // registry, files, INI, shell, threads,
 void install_service_area(Host& host);  // control manager, event log, dialogs
 void install_web_area(Host& host);      // HTTP, XML parser, connectivity
 
+inline constexpr uint32_t kNotEnoughMemory = 8;  // the platform's code
+
 // Last error of the calling thread, as the Windows calls would leave it.
 void set_last_error(uint32_t code);
 uint32_t errno_to_win32(int error);

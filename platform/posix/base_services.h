@@ -21,7 +21,7 @@ class PosixProfile : public Profile {
 
 class PosixShell : public Shell {
  public:
-  void start_hidden(const std::wstring& file, const std::wstring& parameters,
+  core::Status start_hidden(const std::wstring& file, const std::wstring& parameters,
                     const std::wstring& directory) override;
 };
 
@@ -39,7 +39,7 @@ class PosixProcessInfo : public ProcessInfo {
 
 class PosixThreads : public Threads {
  public:
-  std::unique_ptr<ThreadHandle> create_suspended(std::function<void()> body) override;
+  core::Result<std::unique_ptr<ThreadHandle>> create_suspended(std::function<void()> body) override;
   uint32_t current_thread_id() override;
   void name_current_thread(const char* name) override;
   void at_current_thread_exit(void (*cleanup)(void*), void* value) override;

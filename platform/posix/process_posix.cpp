@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/posix/base_services.h"
 
 namespace platform::posix {
@@ -12,7 +12,7 @@ std::wstring PosixProcessInfo::executable_path() {
   char buffer[4096];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (n <= 0) return L"";
-  return base::FromUtf8(std::string(buffer, static_cast<size_t>(n)));
+  return core::FromUtf8(std::string(buffer, static_cast<size_t>(n)));
 }
 
 // Linux has no process priority classes a service could switch between,

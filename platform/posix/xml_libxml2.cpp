@@ -9,8 +9,8 @@
 #include <memory>
 #include <mutex>
 
-#include "base/format.h"
-#include "base/utf.h"
+#include "core/format.h"
+#include "core/utf.h"
 
 namespace platform::posix {
 namespace {
@@ -50,7 +50,7 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
                     const xmlChar** attributes) {
   ParseState& state = StateOf(ctx);
   if (++state.depth > state.max_depth) {
-    Refuse(ctx, base::Format(L"The document is nested deeper than %d elements", {int64_t{state.max_depth}}));
+    Refuse(ctx, core::Format(L"The document is nested deeper than %d elements", {int64_t{state.max_depth}}));
     return;
   }
   xmlSAX2StartElementNs(ctx, localname, prefix, uri, nb_namespaces, namespaces, nb_attributes, nb_defaulted,
@@ -77,7 +77,7 @@ xmlParserInputPtr RefuseExternalEntity(const char*, const char*, xmlParserCtxtPt
   return nullptr;
 }
 
-std::wstring Text(const xmlChar* s) { return s ? base::FromUtf8(reinterpret_cast<const char*>(s)) : L""; }
+std::wstring Text(const xmlChar* s) { return s ? core::FromUtf8(reinterpret_cast<const char*>(s)) : L""; }
 
 std::wstring QualifiedName(const xmlChar* prefix, const xmlChar* name) {
   return prefix ? Text(prefix) + L":" + Text(name) : Text(name);

@@ -61,7 +61,7 @@ class RecordingShell : public platform::Shell {
  public:
   std::vector<ShellCall> calls;
   bool fail = false;
-  void start_hidden(const std::wstring& file, const std::wstring& parameters,
+  core::Status start_hidden(const std::wstring& file, const std::wstring& parameters,
                     const std::wstring& directory) override;
 };
 

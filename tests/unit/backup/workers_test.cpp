@@ -10,7 +10,7 @@
 #include "backup/backup_paths.h"
 #include "base/exceptions.h"
 #include "base/ini_file.h"
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/host.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -46,11 +46,11 @@ class Workers : public testing::Test {
   // The whole file, UTF-16 with its mark (Windows) or UTF-8 (host).
   std::wstring LogText() {
     const std::string bytes = ReadFile(dir.path() / "LOGSrvBackup.ini");
-    if (bytes.rfind("\xFF\xFE", 0) != 0) return base::FromUtf8(bytes);
+    if (bytes.rfind("\xFF\xFE", 0) != 0) return core::FromUtf8(bytes);
     std::u16string units;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2)
       units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
-    return base::FromUtf16(units);
+    return core::FromUtf16(units);
   }
   // Runs one worker to its end; returns the message of a failure that
   // escaped its body, empty when none did.
@@ -63,7 +63,7 @@ class Workers : public testing::Test {
     try {
       std::rethrow_exception(worker.FatalException());
     } catch (const std::exception& e) {
-      return base::ExceptionMessage(e);
+      return core::ExceptionMessage(e);
     }
   }
 };
@@ -127,7 +127,7 @@ TEST_F(Workers, ProgramThatCannotStartIsRecordedWholeOnOneLine) {
   RunWorker<TThreadBackup>();
   EXPECT_EQ(Log(L"ERRO"), L"Arquivo n\u00E3o localizado: " + Program());
   // Nothing of the first message is left behind as a line of its own.
-  EXPECT_EQ(LogText().find(base::SysErrorMessage(2)), std::wstring::npos) << base::ToUtf8(LogText());
+  EXPECT_EQ(LogText().find(base::SysErrorMessage(2)), std::wstring::npos) << core::ToUtf8(LogText());
 }
 
 TEST_F(Workers, RequestedRunStartsWithKelvoAndWritesNoFile) {

@@ -50,7 +50,7 @@ TEST_F(ServiceHost, StartThatIsRefusedOrRaisesEndsTheService) {
   };
   const Case cases[] = {
       {"refused", [](bool& started) { started = false; }, {}},
-      {"raises", [](bool&) { throw base::Exception(L"registry broken"); },
+      {"raises", [](bool&) { throw core::Exception(L"registry broken"); },
        {L"Service failed on start: registry broken"}},
   };
   for (const Case& c : cases) {
@@ -110,18 +110,18 @@ TEST_F(ServiceHost, ShutdownStopsTheServiceEvenWhenItsHandlerRaises) {
 }
 
 TEST_F(ServiceHost, EachFailingOperationIsLoggedWithItsOwnWord) {
-  auto raise = [](const wchar_t* text) { return [text](auto&&...) { throw base::Exception(text); }; };
+  auto raise = [](const wchar_t* text) { return [text](auto&&...) { throw core::Exception(text); }; };
   svc.SetOnPause(raise(L"cannot pause"));
   svc.SetOnContinue(raise(L"cannot continue"));
   svc.on_interrogate = raise(L"cannot answer");
   int stops = 0;
   svc.SetOnStop([&](TService*, bool&) {
-    if (++stops == 1) throw base::Exception(L"cannot stop");
+    if (++stops == 1) throw core::Exception(L"cannot stop");
   });
   svc.SetOnShutdown(raise(L"cannot shut down"));
   svc.SetOnExecute([](TService* s) {
     while (!s->Terminated()) s->ServiceThread()->ProcessRequests(true);
-    throw base::Exception(L"cannot run");
+    throw core::Exception(L"cannot run");
   });
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
@@ -142,7 +142,7 @@ TEST_F(ServiceHost, EachFailingOperationIsLoggedWithItsOwnWord) {
 
 TEST_F(ServiceHost, CustomCodesChangeNothingAndTheirFailuresAreLogged) {
   svc.custom_failure = [](uint32_t code) {
-    if (code == 201) throw base::Exception(L"not supported");
+    if (code == 201) throw core::Exception(L"not supported");
   };
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));

@@ -3,7 +3,7 @@
 #include <functional>
 #include <limits>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "soap/soap_exceptions.h"
 #include "soap/xml_reader.h"
 #include "soap_fixtures.h"
@@ -198,6 +198,6 @@ TEST_F(OwnTypeRequest, CharactersXmlCannotCarryAreRefusedBeforeSending) {
     } catch (const ESOAPDomConvertError& e) {
       refusal = e.Message();
     }
-    EXPECT_EQ(refusal, c.refusal) << testing::PrintToString(base::ToUtf8(c.value));
+    EXPECT_EQ(refusal, c.refusal) << testing::PrintToString(core::ToUtf8(c.value));
   }
 }

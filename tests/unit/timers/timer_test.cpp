@@ -216,7 +216,7 @@ class TimerExceptions : public ::testing::Test {
   std::vector<Handled> handled;
   void SetUp() override {
     app.OnException = [this](TComponent* s, const std::exception& e) {
-      handled.push_back({s, base::ExceptionMessage(e)});
+      handled.push_back({s, core::ExceptionMessage(e)});
     };
   }
 };
@@ -231,7 +231,7 @@ TEST_F(TimerExceptions, EscapedExceptionGoesToTheApplicationAndAbortIsDropped) {
     std::wstring message;
   };
   const Case cases[] = {
-      {"abort", [] { throw base::EAbort(L"cancelled"); }, false, L""},
+      {"abort", [] { throw core::EAbort(L"cancelled"); }, false, L""},
       {"os error", [] { base::RaiseOSError(5); }, true, L"System Error.  Code: 5.\r\n" + base::SysErrorMessage(5)},
       {"std", [] { throw std::runtime_error("broken"); }, true, L"broken"},
   };

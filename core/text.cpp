@@ -1,8 +1,8 @@
-#include "base/text.h"
+#include "core/text.h"
 
 #include <cwctype>
 
-namespace base {
+namespace core {
 
 std::wstring Trim(const std::wstring& text) {
   size_t first = 0, last = text.size();
@@ -40,4 +40,4 @@ bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b) {
   return true;
 }
 
-}  // namespace base
+}  // namespace core

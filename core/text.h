@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+
+namespace core {
+
+// Removes every character with a code of 32 or less from both ends.
+std::wstring Trim(const std::wstring& text);
+// Each line break (CR LF, CR or LF) and every other character below 32
+// becomes one blank, so the text stays on one line.
+std::wstring OnOneLine(const std::wstring& text);
+// Upper case for the letters a to z only; everything else stays.
+std::wstring UpperCaseAscii(const std::wstring& text);
+bool SameTextAscii(const std::wstring& a, const std::wstring& b);
+// Equal without regard to letter case, for every letter the C runtime knows
+// (names of services, keys and values, which the system compares that way).
+bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b);
+
+}  // namespace core

@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+namespace core {
+
+// wchar_t text is UTF-16 on Windows and UTF-32 on Linux; these convert
+// between it, UTF-8 and UTF-16 whatever the width. Invalid input becomes
+// U+FFFD rather than failing.
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& bytes);
+std::u16string ToUtf16(const std::wstring& text);
+std::wstring FromUtf16(const std::u16string& units);
+
+}  // namespace core
