@@ -1,7 +1,7 @@
 #include "platform/posix/backend.h"
 #include "platform/posix/service_services.h"
-#include "platform/recorded_event_log.h"
-#include "platform/simulated_service_control.h"
+#include "platform/sim/recorded_event_log.h"
+#include "platform/sim/simulated_service_control.h"
 
 namespace platform::posix {
 

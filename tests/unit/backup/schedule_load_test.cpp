@@ -4,7 +4,7 @@
 
 #include "backup/schedule.h"
 #include "platform/host.h"
-#include "platform/memory_registry.h"
+#include "platform/sim/memory_registry.h"
 #include "support/failure.h"
 
 using namespace backup;

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/host.h"
-#include "platform/recorded_event_log.h"
-#include "platform/simulated_service_control.h"
+#include "platform/sim/recorded_event_log.h"
+#include "platform/sim/simulated_service_control.h"
 #include "platform/system_errors.h"
 #include "service/service.h"
 #include "service/service_thread.h"

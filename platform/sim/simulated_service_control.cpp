@@ -1,4 +1,4 @@
-#include "platform/simulated_service_control.h"
+#include "platform/sim/simulated_service_control.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "platform/recorded_event_log.h"
+#include "platform/sim/recorded_event_log.h"
 
 namespace platform {
 
