@@ -63,4 +63,8 @@ bool KillTimer(WindowHandle window, uint32_t id);
 
 uint32_t CurrentThreadId();
 
+// Every waiting thread looks at the clock again: for a clock that jumps
+// (tests), after each jump.
+void WakeAllQueues();
+
 }  // namespace timers

@@ -2,6 +2,7 @@
 // Fakes for the platform seam, for cases the real platform cannot produce
 // on demand: a chosen local time, a chosen locale, a launch that is only
 // recorded, sleeps that return at once.
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,7 +22,12 @@ class FixedClock : public platform::Clock {
     std::lock_guard lock(mutex_);
     return now;
   }
-  uint64_t monotonic_ms() override { return 0; }
+  // Real monotonic time, so timers run as usual under a fixed local time.
+  uint64_t monotonic_ms() override {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+  }
   void set(uint16_t y, uint16_t mo, uint16_t d, uint16_t h, uint16_t mi, uint16_t s = 0) {
     std::lock_guard lock(mutex_);
     now = {y, mo, d, h, mi, s, 0};
