@@ -11,7 +11,7 @@ namespace base {
 void TIniFile::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
   // A line break would split the entry: the file keeps the first line as
   // the value and the rest as a stray line no later write removes.
-  if (!platform::host().profile->write_string(file_name_, section, key, core::OnOneLine(value)))
+  if (!platform::host().profile->write_string(file_name_, section, key, core::OnOneLine(value)).ok())
     throw core::Exception(core::Format(L"Unable to write to %s", {file_name_}));
 }
 

@@ -6,7 +6,6 @@
 #include "core/format.h"
 #include "core/text.h"
 #include "platform/host.h"
-#include "platform/system_errors.h"
 #include "service/service_thread.h"
 #include "service/status_report.h"
 #include "timers/message_queue.h"
@@ -21,11 +20,6 @@ constexpr uint32_t SERVICE_INTERACTIVE_PROCESS = 0x100;
 constexpr uint32_t SERVICE_ACCEPT_STOP = 1;
 constexpr uint32_t SERVICE_ACCEPT_PAUSE_CONTINUE = 2;
 constexpr uint32_t SERVICE_ACCEPT_SHUTDOWN = 4;
-
-std::wstring LastSystemErrorText() {
-  auto* errors = platform::host().system_errors;
-  return errors ? base::SysErrorMessage(errors->last_error()) : std::wstring();
-}
 
 }  // namespace
 
@@ -89,7 +83,8 @@ uint32_t TService::ControlsAccepted() const {
 void TService::ReportStatus() {
   const platform::ServiceStatus status = BuildStatusReport(
       {FStatus, ServiceTypeCode(), ControlsAccepted(), FErrCode, FWin32ErrorCode, FWaitHint}, ProcessStatusMemory());
-  if (!platform::host().service_control->set_status(FStatusHandle, status)) LogMessage(LastSystemErrorText());
+  const core::Status reported = platform::host().service_control->set_status(FStatusHandle, status);
+  if (!reported.ok()) LogMessage(base::SysErrorMessage(reported.code()));
 }
 
 void TService::LogMessage(const std::wstring& Message, uint16_t EventType, uint16_t Category, uint32_t ID) {
@@ -99,11 +94,12 @@ void TService::LogMessage(const std::wstring& Message, uint16_t EventType, uint1
 
 void TService::EnterService(const std::vector<std::wstring>& arguments) {
   FParams.insert(FParams.end(), arguments.begin(), arguments.end());
-  FStatusHandle = platform::host().service_control->register_control_handler(Name(), GetServiceController());
-  if (FStatusHandle == 0) {
-    LogMessage(LastSystemErrorText());
+  const auto registered = platform::host().service_control->register_control_handler(Name(), GetServiceController());
+  if (!registered.ok()) {
+    LogMessage(base::SysErrorMessage(registered.status().code()));
     return;
   }
+  FStatusHandle = registered.value();
   RunService();
 }
 

@@ -13,8 +13,7 @@ void install_web_area(Host& host);      // HTTP, XML parser, connectivity
 
 inline constexpr uint32_t kNotEnoughMemory = 8;  // the platform's code
 
-// Last error of the calling thread, as the Windows calls would leave it.
-void set_last_error(uint32_t code);
+// The platform's error code for an errno value.
 uint32_t errno_to_win32(int error);
 
 }  // namespace platform::posix

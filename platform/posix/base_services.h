@@ -13,7 +13,7 @@ namespace platform::posix {
 
 class PosixProfile : public Profile {
  public:
-  bool write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+  core::Status write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                     const std::wstring& value) override;
   std::wstring read_string(const std::wstring& file, const std::wstring& section,
                            const std::wstring& key, const std::wstring& fallback) override;
@@ -63,7 +63,6 @@ class PosixLocale : public Locale {
 class PosixSystemErrors : public SystemErrors {
  public:
   std::wstring text(uint32_t code) override;
-  uint32_t last_error() override;
 };
 
 // Parks the calling thread while another thread holds it suspended; the

@@ -75,7 +75,7 @@ Location Find(const std::vector<std::wstring>& lines, const std::wstring& sectio
 
 }  // namespace
 
-bool PosixProfile::write_string(const std::wstring& file, const std::wstring& section,
+core::Status PosixProfile::write_string(const std::wstring& file, const std::wstring& section,
                                 const std::wstring& key, const std::wstring& value) {
   const std::string path = core::ToUtf8(file);
   bool exists = false;
@@ -92,13 +92,10 @@ bool PosixProfile::write_string(const std::wstring& file, const std::wstring& se
     lines.push_back(entry);
   }
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    set_last_error(errno_to_win32(errno));
-    return false;
-  }
+  if (!out) return core::Status::SystemError(errno_to_win32(errno));
   for (const auto& line : lines) out << core::ToUtf8(line) << "\r\n";
   out.flush();
-  return static_cast<bool>(out);
+  return out ? core::Status::Ok() : core::Status::SystemError(errno_to_win32(errno));
 }
 
 std::wstring PosixProfile::read_string(const std::wstring& file, const std::wstring& section,

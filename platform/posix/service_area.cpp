@@ -8,7 +8,7 @@ namespace platform::posix {
 // No control manager or event log exists here: in-process stand-ins take
 // their place, and a process nobody started as a service gets 1063.
 void install_service_area(Host& host) {
-  static SimulatedServiceControl service_control(&set_last_error);
+  static SimulatedServiceControl service_control;
   static RecordedEventLog event_log;
   static StderrDialogs dialogs;
   host.service_control = &service_control;

@@ -14,28 +14,16 @@ constexpr uint32_t kNotActive = 1062;
 constexpr uint32_t kNoSuchService = 1060;
 constexpr uint32_t kInvalidHandle = 6;
 
-thread_local uint32_t last_error_code = 0;
-
 }  // namespace
 
 bool SimulatedServiceControl::Service::reported_stopped() const {
   return !reports.empty() && reports.back().current_state == kStopped;
 }
 
-SimulatedServiceControl::SimulatedServiceControl(std::function<void(uint32_t)> set_last_error)
-    : set_last_error_(std::move(set_last_error)) {}
-
 SimulatedServiceControl::~SimulatedServiceControl() {
   for (auto& t : entries_)
     if (t.joinable()) t.join();
 }
-
-void SimulatedServiceControl::Fail(uint32_t code) {
-  last_error_code = code;
-  if (set_last_error_) set_last_error_(code);
-}
-
-uint32_t SimulatedServiceControl::last_error() const { return last_error_code; }
 
 SimulatedServiceControl::Service* SimulatedServiceControl::Find(const std::wstring& name) {
   for (auto& s : services_)
@@ -105,11 +93,7 @@ bool SimulatedServiceControl::AllStopped() const {
 uint32_t SimulatedServiceControl::run_dispatcher(const std::vector<std::wstring>& service_names,
                                                  ServiceEntryProc entry) {
   std::unique_lock lock(mutex_);
-  if (dispatching_ || pending_starts_.empty()) {
-    lock.unlock();
-    Fail(kNotConnected);
-    return kNotConnected;
-  }
+  if (dispatching_ || pending_starts_.empty()) return kNotConnected;
   dispatching_ = true;
   for (;;) {
     while (!pending_starts_.empty()) {
@@ -155,36 +139,28 @@ uint32_t SimulatedServiceControl::run_dispatcher(const std::vector<std::wstring>
   return 0;
 }
 
-ServiceStatusHandle SimulatedServiceControl::register_control_handler(const std::wstring& service_name,
+core::Result<ServiceStatusHandle> SimulatedServiceControl::register_control_handler(const std::wstring& service_name,
                                                                       ServiceController controller) {
   std::unique_lock lock(mutex_);
   Service* service = Find(service_name);
   uint32_t error = fail_registration_ ? fail_registration_ : (service && service->entry_running ? 0 : kNoSuchService);
   fail_registration_ = 0;
-  if (error) {
-    lock.unlock();
-    Fail(error);
-    return 0;
-  }
+  if (error) return core::Status::SystemError(error);
   service->controller = controller;
   service->handle = next_handle_++;
   return service->handle;
 }
 
-bool SimulatedServiceControl::set_status(ServiceStatusHandle handle, const ServiceStatus& status) {
+core::Status SimulatedServiceControl::set_status(ServiceStatusHandle handle, const ServiceStatus& status) {
   std::unique_lock lock(mutex_);
   auto it = std::find_if(services_.begin(), services_.end(),
                          [&](const Service& s) { return handle != 0 && s.handle == handle; });
   uint32_t error = fail_status_ ? fail_status_ : (it == services_.end() ? kInvalidHandle : 0);
   fail_status_ = 0;
-  if (error) {
-    lock.unlock();
-    Fail(error);
-    return false;
-  }
+  if (error) return core::Status::SystemError(error);
   it->reports.push_back(status);
   changed_.notify_all();
-  return true;
+  return core::Status::Ok();
 }
 
 }  // namespace platform

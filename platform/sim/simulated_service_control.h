@@ -15,9 +15,7 @@ namespace platform {
 
 class SimulatedServiceControl : public ServiceControl {
  public:
-  // `set_last_error` receives the error code of each failed call, so the
-  // platform's last-error reading sees it.
-  explicit SimulatedServiceControl(std::function<void(uint32_t)> set_last_error = {});
+  SimulatedServiceControl() = default;
   ~SimulatedServiceControl() override;
 
   // Test API.
@@ -33,13 +31,11 @@ class SimulatedServiceControl : public ServiceControl {
   // The next handler registration, or status report, fails with `code`.
   void fail_next_registration(uint32_t code);
   void fail_next_status(uint32_t code);
-  // The error code of the calling thread's last failed call.
-  uint32_t last_error() const;
 
   uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
-  ServiceStatusHandle register_control_handler(const std::wstring& service_name,
-                                               ServiceController controller) override;
-  bool set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;
+  core::Result<ServiceStatusHandle> register_control_handler(const std::wstring& service_name,
+                                                             ServiceController controller) override;
+  core::Status set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;
 
  private:
   struct Service {
@@ -59,9 +55,7 @@ class SimulatedServiceControl : public ServiceControl {
   Service* Find(const std::wstring& name);
   const Service* Find(const std::wstring& name) const;
   bool AllStopped() const;
-  void Fail(uint32_t code);
 
-  std::function<void(uint32_t)> set_last_error_;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   std::deque<std::vector<std::wstring>> pending_starts_;

@@ -20,7 +20,7 @@ class Win32Registry : public Registry {
 
 class Win32Profile : public Profile {
  public:
-  bool write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+  core::Status write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                     const std::wstring& value) override;
   std::wstring read_string(const std::wstring& file, const std::wstring& section,
                            const std::wstring& key, const std::wstring& fallback) override;
@@ -69,7 +69,6 @@ class Win32Locale : public Locale {
 class Win32SystemErrors : public SystemErrors {
  public:
   std::wstring text(uint32_t code) override;
-  uint32_t last_error() override;
 };
 
 }  // namespace platform::win32

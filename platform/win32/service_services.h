@@ -9,9 +9,9 @@ namespace platform::win32 {
 class Win32ServiceControl : public ServiceControl {
  public:
   uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
-  ServiceStatusHandle register_control_handler(const std::wstring& service_name,
+  core::Result<ServiceStatusHandle> register_control_handler(const std::wstring& service_name,
                                                ServiceController controller) override;
-  bool set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;
+  core::Status set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;
 };
 
 class Win32EventLog : public EventLog {

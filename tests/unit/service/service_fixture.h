@@ -73,20 +73,17 @@ class TestService : public service::TService {
   }
 };
 
-// The last error of the simulated calls; the platform's texts unless a test
-// gives its own.
+// The platform's error texts unless a test gives its own.
 class SimulatedErrors : public platform::SystemErrors {
  public:
-  SimulatedErrors(platform::SimulatedServiceControl& scm, platform::SystemErrors* real) : scm_(scm), real_(real) {}
+  explicit SimulatedErrors(platform::SystemErrors* real) : real_(real) {}
   std::wstring text(uint32_t code) override {
     auto it = texts.find(code);
     return it != texts.end() ? it->second : real_->text(code);
   }
-  uint32_t last_error() override { return scm_.last_error(); }
   std::map<uint32_t, std::wstring> texts;
 
  private:
-  platform::SimulatedServiceControl& scm_;
   platform::SystemErrors* real_;
 };
 
@@ -94,7 +91,7 @@ class ServiceHost : public ::testing::Test {
  protected:
   platform::SimulatedServiceControl scm;
   platform::RecordedEventLog log;
-  SimulatedErrors errors{scm, platform::host().system_errors};
+  SimulatedErrors errors{platform::host().system_errors};
   platform::ScopedOverride<platform::ServiceControl> scm_override{&platform::Host::service_control, &scm};
   platform::ScopedOverride<platform::EventLog> log_override{&platform::Host::event_log, &log};
   platform::ScopedOverride<platform::SystemErrors> errors_override{&platform::Host::system_errors, &errors};
