@@ -2,11 +2,16 @@
 
 namespace platform {
 
-EventSourceHandle RecordedEventLog::register_source(const std::wstring& source_name) {
+namespace {
+constexpr uint32_t kAccessDenied = 5;
+constexpr uint32_t kInvalidHandle = 6;
+}  // namespace
+
+core::Result<EventSourceHandle> RecordedEventLog::register_source(const std::wstring& source_name) {
   std::lock_guard lock(mutex_);
   if (fail_registration_) {
     fail_registration_ = false;
-    return 0;
+    return core::Status::SystemError(kAccessDenied);
   }
   sources_[next_] = source_name;
   return next_++;
@@ -17,13 +22,13 @@ void RecordedEventLog::deregister_source(EventSourceHandle source) {
   sources_.erase(source);
 }
 
-bool RecordedEventLog::report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
+core::Status RecordedEventLog::report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
                               const std::wstring& message) {
   std::lock_guard lock(mutex_);
   auto it = sources_.find(source);
-  if (it == sources_.end()) return false;
+  if (it == sources_.end()) return core::Status::SystemError(kInvalidHandle);
   entries_.push_back({it->second, type, category, event_id, message});
-  return true;
+  return core::Status::Ok();
 }
 
 std::vector<EventLogEntry> RecordedEventLog::entries() const {

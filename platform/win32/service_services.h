@@ -16,9 +16,9 @@ class Win32ServiceControl : public ServiceControl {
 
 class Win32EventLog : public EventLog {
  public:
-  EventSourceHandle register_source(const std::wstring& source_name) override;
+  core::Result<EventSourceHandle> register_source(const std::wstring& source_name) override;
   void deregister_source(EventSourceHandle source) override;
-  bool report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
+  core::Status report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
               const std::wstring& message) override;
 };
 
