@@ -3,16 +3,12 @@
 namespace platform {
 
 namespace {
-constexpr uint32_t kAccessDenied = 5;
 constexpr uint32_t kInvalidHandle = 6;
 }  // namespace
 
 core::Result<EventSourceHandle> RecordedEventLog::register_source(const std::wstring& source_name) {
+  if (core::Status planned = faults.Next("register_source"); !planned.ok()) return planned;
   std::lock_guard lock(mutex_);
-  if (fail_registration_) {
-    fail_registration_ = false;
-    return core::Status::SystemError(kAccessDenied);
-  }
   sources_[next_] = source_name;
   return next_++;
 }
@@ -24,6 +20,7 @@ void RecordedEventLog::deregister_source(EventSourceHandle source) {
 
 core::Status RecordedEventLog::report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
                               const std::wstring& message) {
+  if (core::Status planned = faults.Next("report"); !planned.ok()) return planned;
   std::lock_guard lock(mutex_);
   auto it = sources_.find(source);
   if (it == sources_.end()) return core::Status::SystemError(kInvalidHandle);
@@ -39,11 +36,6 @@ std::vector<EventLogEntry> RecordedEventLog::entries() const {
 size_t RecordedEventLog::open_sources() const {
   std::lock_guard lock(mutex_);
   return sources_.size();
-}
-
-void RecordedEventLog::fail_next_registration() {
-  std::lock_guard lock(mutex_);
-  fail_registration_ = true;
 }
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/event_log.h"
+#include "platform/sim/fault_plan.h"
 
 namespace platform {
 
@@ -27,15 +28,14 @@ class RecordedEventLog : public EventLog {
 
   std::vector<EventLogEntry> entries() const;
   size_t open_sources() const;
-  // The next registration fails.
-  void fail_next_registration();
+  // Planned failures of "register_source" and "report".
+  FaultPlan faults;
 
  private:
   mutable std::mutex mutex_;
   std::vector<EventLogEntry> entries_;
   std::map<EventSourceHandle, std::wstring> sources_;
   EventSourceHandle next_ = 1;
-  bool fail_registration_ = false;
 };
 
 }  // namespace platform

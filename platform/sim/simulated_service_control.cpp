@@ -72,16 +72,6 @@ bool SimulatedServiceControl::wait_for_state(const std::wstring& name, uint32_t 
   });
 }
 
-void SimulatedServiceControl::fail_next_registration(uint32_t code) {
-  std::lock_guard lock(mutex_);
-  fail_registration_ = code;
-}
-
-void SimulatedServiceControl::fail_next_status(uint32_t code) {
-  std::lock_guard lock(mutex_);
-  fail_status_ = code;
-}
-
 // A service is done once its entry has returned and it either never took
 // control requests or has reported stopped.
 bool SimulatedServiceControl::AllStopped() const {
@@ -143,9 +133,8 @@ core::Result<ServiceStatusHandle> SimulatedServiceControl::register_control_hand
                                                                       ServiceController controller) {
   std::unique_lock lock(mutex_);
   Service* service = Find(service_name);
-  uint32_t error = fail_registration_ ? fail_registration_ : (service && service->entry_running ? 0 : kNoSuchService);
-  fail_registration_ = 0;
-  if (error) return core::Status::SystemError(error);
+  if (core::Status planned = faults.Next("register_control_handler"); !planned.ok()) return planned;
+  if (!service || !service->entry_running) return core::Status::SystemError(kNoSuchService);
   service->controller = controller;
   service->handle = next_handle_++;
   return service->handle;
@@ -155,9 +144,8 @@ core::Status SimulatedServiceControl::set_status(ServiceStatusHandle handle, con
   std::unique_lock lock(mutex_);
   auto it = std::find_if(services_.begin(), services_.end(),
                          [&](const Service& s) { return handle != 0 && s.handle == handle; });
-  uint32_t error = fail_status_ ? fail_status_ : (it == services_.end() ? kInvalidHandle : 0);
-  fail_status_ = 0;
-  if (error) return core::Status::SystemError(error);
+  if (core::Status planned = faults.Next("set_status"); !planned.ok()) return planned;
+  if (it == services_.end()) return core::Status::SystemError(kInvalidHandle);
   it->reports.push_back(status);
   changed_.notify_all();
   return core::Status::Ok();

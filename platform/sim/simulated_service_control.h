@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/service_control.h"
+#include "platform/sim/fault_plan.h"
 
 namespace platform {
 
@@ -28,9 +29,8 @@ class SimulatedServiceControl : public ServiceControl {
   // Waits until the service has reported `state` (1 stopped ... 7 paused).
   bool wait_for_state(const std::wstring& name, uint32_t state,
                       std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
-  // The next handler registration, or status report, fails with `code`.
-  void fail_next_registration(uint32_t code);
-  void fail_next_status(uint32_t code);
+  // Planned failures of "register_control_handler" and "set_status".
+  FaultPlan faults;
 
   uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
   core::Result<ServiceStatusHandle> register_control_handler(const std::wstring& service_name,
@@ -64,8 +64,6 @@ class SimulatedServiceControl : public ServiceControl {
   std::vector<std::thread> entries_;
   bool dispatching_ = false;
   ServiceStatusHandle next_handle_ = 1;
-  uint32_t fail_registration_ = 0;
-  uint32_t fail_status_ = 0;
 };
 
 }  // namespace platform

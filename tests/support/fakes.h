@@ -12,6 +12,7 @@
 #include "platform/locale.h"
 #include "platform/process_info.h"
 #include "platform/shell.h"
+#include "platform/sim/fault_plan.h"
 
 namespace testing_support {
 
@@ -66,7 +67,7 @@ struct ShellCall {
 class RecordingShell : public platform::Shell {
  public:
   std::vector<ShellCall> calls;
-  bool fail = false;
+  platform::FaultPlan faults;  // "start_hidden"
   core::Status start_hidden(const std::wstring& file, const std::wstring& parameters,
                     const std::wstring& directory) override;
 };

@@ -137,6 +137,6 @@ TEST_F(ScheduleLoad, BadValuesFailNamingTheValue) {
 TEST_F(ScheduleLoad, HoursKeyThatCannotBeCreatedSendsReadsToTheMainKey) {
   registry.set(kMain, L"SERVICO", reg_string(L"S"));
   Weekdays({2});
-  registry.refuse_key_creation(true);
+  registry.faults.Fail("create_key", 1, 5, platform::FaultPlan::Repeat::FromThenOn);
   EXPECT_EQ(LoadFailure(), L"Failed to get data for '00:00'");
 }

@@ -117,7 +117,7 @@ TEST_F(Workers, UnwritableRunLogStartsNothingAndSkipsTheSleep) {
 // so "ERRO" reads back whole and a later error replaces all of it.
 TEST_F(Workers, ProgramThatCannotStartIsRecordedWholeOnOneLine) {
   PlaceProgram();
-  shell.fail = true;  // the start call itself fails (code 2)
+  shell.faults.FailNext("start_hidden", 2);  // the start call itself fails
   EXPECT_EQ(RunWorker<TThreadBackup>(), L"");
   EXPECT_EQ(Log(L"ERRO"), L"System Error.  Code: 2. " + base::SysErrorMessage(2));
   EXPECT_NE(base::SysErrorMessage(2), L"");

@@ -10,7 +10,7 @@ TEST(TEventLogger, RegistersOnFirstUseRetriesAfterAFailureAndDeregistersWhenFree
   {
     service::TEventLogger logger(L"SrvBackupVostrani.exe");
     EXPECT_EQ(log.open_sources(), 0u);
-    log.fail_next_registration();
+    log.faults.FailNext("register_source", 5);
     logger.LogMessage(L"lost");
     logger.LogMessage(L"first");
     logger.LogMessage(L"second", 2, 3, 4);

@@ -158,7 +158,7 @@ TEST_F(ServiceHost, CustomCodesChangeNothingAndTheirFailuresAreLogged) {
 
 TEST_F(ServiceHost, FailedPlatformCallsAreLoggedWithTheTrimmedSystemText) {
   errors.texts[6] = L"The handle is invalid. \r\n";
-  scm.fail_next_status(6);
+  scm.faults.FailNext("set_status", 6);
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
   // The first report was lost, the service went on.
@@ -170,7 +170,7 @@ TEST_F(ServiceHost, FailedPlatformCallsAreLoggedWithTheTrimmedSystemText) {
 
 TEST_F(ServiceHost, FailedHandlerRegistrationReportsNoStatus) {
   errors.texts[5] = L"Access is denied.";
-  scm.fail_next_registration(5);
+  scm.faults.FailNext("register_control_handler", 5);
   Start();
   ASSERT_TRUE(Finished());
   EXPECT_TRUE(scm.reports(L"TestSvc").empty());
