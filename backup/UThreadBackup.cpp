@@ -1,7 +1,7 @@
 #include "backup/UThreadBackup.h"
 
 #include "backup/backup_paths.h"
-#include "base/exceptions.h"
+#include "core/exceptions.h"
 #include "base/ini_file.h"
 #include "platform/host.h"
 #include "platform/process_info.h"
@@ -23,7 +23,7 @@ void TThreadBackup::Execute() {
       log.WriteString(kSection, L"ERRO", L"Arquivo n\u00E3o localizado: " + BackupProgramPath());
   } catch (const std::exception& failure) {
     // A second failure here ends the body; the thread swallows it.
-    log.WriteString(kSection, L"ERRO", base::ExceptionMessage(failure));
+    log.WriteString(kSection, L"ERRO", core::ExceptionMessage(failure));
     return;
   }
   platform::host().process->sleep_ms(kSpacingMs);

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "base/exceptions.h"
 #include "base/paths.h"
 #include "platform/files.h"
 #include "platform/host.h"
@@ -32,7 +33,7 @@ bool StartBackupProgram(const std::wstring& parameters) {
   if (!platform::host().files->is_file(program)) return false;
   // The path goes as the file to start, never inside the parameters, so
   // blanks in it need no quoting.
-  platform::host().shell->start_hidden(program, parameters, L"");
+  base::RaiseOnFailure(platform::host().shell->start_hidden(program, parameters, L""));
   return true;
 }
 

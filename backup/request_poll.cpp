@@ -2,7 +2,7 @@
 
 #include "backup/backup_paths.h"
 #include "base/ini_file.h"
-#include "base/text.h"
+#include "core/text.h"
 #include "platform/connectivity.h"
 #include "platform/host.h"
 #include "platform/locale.h"
@@ -24,9 +24,9 @@ bool NetworkReported() {
 
 // The web calls of one poll and the launch they may lead to.
 void AskAndLaunch(const RequestPollHooks& hooks, soap::IcoKelvo& service, const std::wstring& company) {
-  if (base::Trim(service.TestaConexao()).empty()) return;
+  if (core::Trim(service.TestaConexao()).empty()) return;
   const std::wstring answer = service.BuscaSolic();
-  if (base::Trim(answer).empty()) return;
+  if (core::Trim(answer).empty()) return;
   if (RequestNamesInstallation(answer, company)) hooks.RunKelvoBackup();
 }
 
@@ -44,7 +44,7 @@ bool RequestNamesInstallation(const std::wstring& answer, const std::wstring& co
 
 void CheckKelvoRequest(const RequestPollHooks& hooks) {
   const std::wstring company = ReadCompanyNumber();
-  if (base::Trim(company).empty()) return;
+  if (core::Trim(company).empty()) return;
   if (!NetworkReported()) return;
   std::shared_ptr<soap::IcoKelvo> service;
   try {
@@ -68,7 +68,7 @@ std::wstring PipeField(int32_t N, const std::wstring& S) {
     ++pipes;
   }
   const size_t end = S.find(L'|', at);
-  return base::Trim(S.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
+  return core::Trim(S.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
 }
 
 std::wstring DigitsOnly(const std::wstring& S) {

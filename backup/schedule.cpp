@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "base/registry.h"
-#include "base/text.h"
+#include "core/text.h"
 #include "platform/host.h"
 #include "platform/locale.h"
 
@@ -39,7 +39,7 @@ std::optional<std::wstring> StoredString(base::TRegistry& registry, const std::w
   return text;
 }
 
-std::wstring FirstThreeUpper(const std::wstring& text) { return base::UpperCaseAscii(text.substr(0, 3)); }
+std::wstring FirstThreeUpper(const std::wstring& text) { return core::UpperCaseAscii(text.substr(0, 3)); }
 
 bool EntryApplies(int entry, const std::wstring& todayName) {
   return DayNames[entry] == kEveryDay || FirstThreeUpper(DayNames[entry]) == todayName;

@@ -1,4 +1,7 @@
 #pragma once
+// Threads: the schedule state below is process-wide and has no lock. Load
+// and tick run on the service thread once the service has started (before
+// that, on the thread that starts it); nothing else may touch the state.
 #include <array>
 #include <functional>
 #include <optional>

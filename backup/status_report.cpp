@@ -7,7 +7,7 @@
 #include "backup/web_service_location.h"
 #include "base/exceptions.h"
 #include "base/ini_file.h"
-#include "base/text.h"
+#include "core/text.h"
 #include "platform/connectivity.h"
 #include "platform/files.h"
 #include "platform/host.h"
@@ -118,14 +118,14 @@ WebFacts GatherWebFacts(TTavSrvBackup& module, const std::wstring& company) {
     std::shared_ptr<soap::IcoKelvo> service = rio.GetIcoKelvo();
     MakeCall(facts.testa, rio, [&] { return service->TestaConexao(); });
     facts.endpoint = rio.HTTPWebNode().URL();
-    if (facts.testa.failure.empty() && !base::Trim(facts.testa.answer).empty())
+    if (facts.testa.failure.empty() && !core::Trim(facts.testa.answer).empty())
       MakeCall(facts.busca, rio, [&] { return service->BuscaSolic(); });
   } catch (...) {
     facts.testa.failure = service::CurrentExceptionMessage();
   }
   facts.wsdl_loaded = rio.WSDLItems() && rio.WSDLItems()->Active();
   const std::wstring& answer = facts.busca.answer;
-  facts.would_launch = facts.busca.made && facts.busca.failure.empty() && !base::Trim(answer).empty() &&
+  facts.would_launch = facts.busca.made && facts.busca.failure.empty() && !core::Trim(answer).empty() &&
                        RequestNamesInstallation(answer, company);
   return facts;
 }
@@ -146,12 +146,12 @@ std::vector<std::wstring> WhyConfigurationStopsRuns(const StatusFacts& f) {
   if (!f.schedule.load_failure.empty()) why.push_back(L"the configuration fails to load, so the service cannot start");
   else if (!f.schedule.enabled) why.push_back(L"SERVICO is not \"S\", so the service does not start");
   if (!f.files.program_present) why.push_back(L"the backup program is missing");
-  if (base::Trim(f.files.company).empty()) why.push_back(L"the company number is blank, so no run is ever requested");
+  if (core::Trim(f.files.company).empty()) why.push_back(L"the company number is blank, so no run is ever requested");
   return why;
 }
 
 bool LiveCheckFailed(const WebFacts& web) {
-  return !web.testa.failure.empty() || base::Trim(web.testa.answer).empty() || !web.busca.failure.empty();
+  return !web.testa.failure.empty() || core::Trim(web.testa.answer).empty() || !web.busca.failure.empty();
 }
 
 int StatusExitCode(const StatusFacts& facts) {

@@ -4,7 +4,7 @@
 #include "backup/backup_paths.h"
 #include "backup/schedule.h"
 #include "base/exceptions.h"
-#include "base/text.h"
+#include "core/text.h"
 #include "platform/host.h"
 #include "platform/process_info.h"
 
@@ -76,7 +76,7 @@ void ServiceSection(Lines& out, const ServiceFacts& s) {
   if (!quoted && path.find(L' ') != std::wstring::npos) quoting += L", although it holds a blank";
   out.Fact(L"Registered path", path + L" (" + quoting + L")");
   out.Fact(L"Registered path is this program",
-           YesNo(base::SameTextIgnoringCase(RegisteredProgram(path), platform::host().process->executable_path())));
+           YesNo(core::SameTextIgnoringCase(RegisteredProgram(path), platform::host().process->executable_path())));
 }
 
 std::wstring SwitchText(const ScheduleFacts& s) {
@@ -116,7 +116,7 @@ void FileSection(Lines& out, const FileFacts& f) {
   out.Fact(L"EXECUTADO", f.executed.empty() ? L"(none)" : f.executed);
   out.Fact(L"ERRO", f.error.empty() ? L"(none)" : f.error);
   out.Fact(L"Company file", f.ini_path + (f.ini_present ? L" (present)" : L" (missing)"));
-  out.Fact(L"CNPJ", base::Trim(f.company).empty() ? L"blank: no poll calls the web service" : f.company);
+  out.Fact(L"CNPJ", core::Trim(f.company).empty() ? L"blank: no poll calls the web service" : f.company);
 }
 
 std::wstring CallText(const CallFacts& call) {
@@ -142,8 +142,8 @@ void WebSection(Lines& out, const WebFacts& w, const std::wstring& company) {
   }
   out.Fact(L"BuscaSolic", CallText(w.busca));
   if (!w.busca.failure.empty()) return;
-  if (base::Trim(w.busca.answer).empty()) out.Fact(L"Request", L"none pending");
-  else if (base::Trim(company).empty()) out.Fact(L"Request", L"not asked by the running service: the company number is blank");
+  if (core::Trim(w.busca.answer).empty()) out.Fact(L"Request", L"none pending");
+  else if (core::Trim(company).empty()) out.Fact(L"Request", L"not asked by the running service: the company number is blank");
   else if (w.would_launch) out.Fact(L"Request", L"for this installation: the running service would launch a run");
   else out.Fact(L"Request", L"for another installation (not " + company + L"): no run here");
 }

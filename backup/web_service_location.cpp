@@ -1,7 +1,7 @@
 #include "backup/web_service_location.h"
 
 #include "base/registry.h"
-#include "base/text.h"
+#include "core/text.h"
 
 #ifndef TAV_WSDL_HOST
 #error "TAV_WSDL_HOST names the central web server this build talks to"
@@ -15,7 +15,7 @@ std::wstring BuiltInServerHost() { return L"" TAV_WSDL_HOST; }
 std::wstring ServerHostSetting() {
   base::TRegistry registry(platform::kKeyRead);
   if (!registry.OpenKey(L"\\Software\\Tav7Backup", false)) return L"";
-  return base::Trim(registry.ReadString(L"ServidorBackup"));
+  return core::Trim(registry.ReadString(L"ServidorBackup"));
 }
 
 std::wstring CentralServerHost() {

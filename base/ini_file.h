@@ -10,7 +10,8 @@ class TIniFile {
   explicit TIniFile(std::wstring fileName) : file_name_(std::move(fileName)) {}
   const std::wstring& FileName() const { return file_name_; }
 
-  // "Unable to write to %s" (the file name) when the write fails.
+  // The value is written on one line (see OnOneLine); "Unable to write to
+  // %s" (the file name) when the write fails.
   void WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value);
   std::wstring ReadString(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
 

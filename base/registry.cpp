@@ -1,14 +1,14 @@
 #include "base/registry.h"
 
-#include "base/exceptions.h"
-#include "base/format.h"
+#include "core/exceptions.h"
+#include "core/format.h"
 #include "platform/host.h"
 
 namespace base {
 namespace {
 
 [[noreturn]] void Fail(const wchar_t* pattern, const std::wstring& name) {
-  throw Exception(Format(pattern, {name}));
+  throw core::Exception(core::Format(pattern, {name}));
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #include "base/thread.h"
 
+#include "base/exceptions.h"
 #include "platform/host.h"
 
 namespace base {
 
 TThread::TThread(bool createSuspended) : create_suspended_(createSuspended) {
-  handle_ = platform::host().threads->create_suspended([this] { Run(); });
+  auto created = platform::host().threads->create_suspended([this] { Run(); });
+  RaiseOnFailure(created.status());
+  handle_ = std::move(created.value());
 }
 
 TThread::~TThread() { TerminateAndWait(); }
@@ -14,7 +17,9 @@ void TThread::TerminateAndWait() {
   if (finished_) return;
   Terminate();
   if (suspended_) {
-    while (handle_->resume() > 1) {
+    for (;;) {
+      const auto previous = handle_->resume();
+      if (!previous.ok() || previous.value() <= 1) break;
     }
     suspended_ = false;
   }
@@ -40,18 +45,19 @@ void TThread::Start() {
 
 void TThread::Suspend() {
   const bool was = suspended_.exchange(true);
-  try {
-    handle_->suspend();
-  } catch (...) {
+  const auto previous = handle_->suspend();
+  if (!previous.ok()) {
     suspended_ = was;
-    throw;
+    RaiseOnFailure(previous.status());
   }
 }
 
 void TThread::Resume() {
   started_ = true;
   // The flag clears only when the count drops from 1 to 0.
-  if (handle_->resume() == 1) suspended_ = false;
+  const auto previous = handle_->resume();
+  RaiseOnFailure(previous.status());
+  if (previous.value() == 1) suspended_ = false;
 }
 
 void TThread::SetPriority(TThreadPriority priority) {
@@ -59,7 +65,7 @@ void TThread::SetPriority(TThreadPriority priority) {
       platform::ThreadPriority::Idle,   platform::ThreadPriority::Lowest,
       platform::ThreadPriority::BelowNormal, platform::ThreadPriority::Normal,
       platform::ThreadPriority::AboveNormal, platform::ThreadPriority::Highest};
-  handle_->set_priority(kMap[static_cast<int>(priority)]);
+  RaiseOnFailure(handle_->set_priority(kMap[static_cast<int>(priority)]));
   priority_ = priority;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "support/hostile_xml.h"
-#include "base/exceptions.h"
+#include "core/exceptions.h"
 #include "platform/host.h"
 #include "soap/IcoKelvo1.h"
 #include "soap/converter.h"
@@ -42,7 +42,7 @@ void ReadAnswer(benchmark::State& state, const std::string& xml) {
   for (auto _ : state) {
     try {
       converter.ProcessResponse(xml, md, md.MDA[kBuscaSolic], context, nullptr);
-    } catch (const base::Exception&) {
+    } catch (const core::Exception&) {
     }
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * xml.size()));

@@ -8,15 +8,15 @@
 #include "backup/backup_paths.h"
 #include "backup/schedule.h"
 #include "base/dates.h"
-#include "base/exceptions.h"
+#include "core/exceptions.h"
 #include "base/ini_file.h"
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/host.h"
 
 namespace {
 
 void Say(const std::wstring& text) {
-  std::printf("%s\n", base::ToUtf8(text).c_str());
+  std::printf("%s\n", core::ToUtf8(text).c_str());
   std::fflush(stdout);
 }
 
@@ -42,7 +42,7 @@ int main() {
   platform::install_default_host();
   try {
     backup::LoadSchedule();
-  } catch (const base::Exception& e) {
+  } catch (const core::Exception& e) {
     Say(L"the schedule does not load: " + e.Message());
     return 1;
   }

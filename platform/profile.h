@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "core/status.h"
+
 namespace platform {
 
 // INI files with the semantics of the Windows profile functions: sections and
@@ -9,8 +11,8 @@ namespace platform {
 class Profile {
  public:
   virtual ~Profile() = default;
-  // false when the file cannot be written.
-  virtual bool write_string(const std::wstring& file, const std::wstring& section,
+  // The system's code when the file cannot be written.
+  virtual core::Status write_string(const std::wstring& file, const std::wstring& section,
                             const std::wstring& key, const std::wstring& value) = 0;
   // The value, or fallback when file, section or key is missing.
   virtual std::wstring read_string(const std::wstring& file, const std::wstring& section,

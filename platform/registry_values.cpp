@@ -1,12 +1,12 @@
 #include "platform/registry.h"
 
-#include "base/utf.h"
+#include "core/utf.h"
 
 namespace platform {
 
 RegValue reg_string(const std::wstring& text, RegType type) {
   RegValue value{type, {}};
-  for (char16_t unit : base::ToUtf16(text)) {
+  for (char16_t unit : core::ToUtf16(text)) {
     value.data.push_back(static_cast<uint8_t>(unit & 0xFF));
     value.data.push_back(static_cast<uint8_t>((unit >> 8) & 0xFF));
   }
@@ -28,7 +28,7 @@ std::wstring reg_text(const RegValue& value) {
     if (unit == 0) break;
     units += unit;
   }
-  return base::FromUtf16(units);
+  return core::FromUtf16(units);
 }
 
 }  // namespace platform

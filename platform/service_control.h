@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/status.h"
+
 namespace platform {
 
 struct ServiceStatus {
@@ -33,11 +35,9 @@ class ServiceControl {
   // Blocks until every started service has stopped; returns 0, or the error
   // code at once (1063 when the process was not started as a service).
   virtual uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) = 0;
-  // 0 on failure, with the last error set.
-  virtual ServiceStatusHandle register_control_handler(const std::wstring& service_name,
-                                                       ServiceController controller) = 0;
-  // False on failure, with the last error set.
-  virtual bool set_status(ServiceStatusHandle handle, const ServiceStatus& status) = 0;
+  virtual core::Result<ServiceStatusHandle> register_control_handler(const std::wstring& service_name,
+                                                                     ServiceController controller) = 0;
+  virtual core::Status set_status(ServiceStatusHandle handle, const ServiceStatus& status) = 0;
 };
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "core/status.h"
+
 namespace platform {
 
 class Shell {
@@ -8,8 +10,8 @@ class Shell {
   virtual ~Shell() = default;
   // Starts `file` with `parameters`, hidden, without waiting for it. An empty
   // directory leaves the current directory to the new process.
-  // Throws EOSError when the program cannot be started.
-  virtual void start_hidden(const std::wstring& file, const std::wstring& parameters,
+  // The system's code when the program cannot be started.
+  virtual core::Status start_hidden(const std::wstring& file, const std::wstring& parameters,
                             const std::wstring& directory) = 0;
 };
 

@@ -3,18 +3,20 @@
 #include <functional>
 #include <memory>
 
+#include "core/status.h"
+
 namespace platform {
 
 enum class ThreadPriority { Idle, Lowest, BelowNormal, Normal, AboveNormal, Highest };
 
 // A thread created suspended (suspension count 1). resume() and suspend()
-// return the previous suspension count, like the platform calls.
+// give the previous suspension count, like the platform calls.
 class ThreadHandle {
  public:
   virtual ~ThreadHandle() = default;
-  virtual uint32_t resume() = 0;
-  virtual uint32_t suspend() = 0;
-  virtual void set_priority(ThreadPriority priority) = 0;
+  virtual core::Result<uint32_t> resume() = 0;
+  virtual core::Result<uint32_t> suspend() = 0;
+  virtual core::Status set_priority(ThreadPriority priority) = 0;
   virtual void wait() = 0;
   virtual uint32_t id() const = 0;
 };
@@ -22,8 +24,7 @@ class ThreadHandle {
 class Threads {
  public:
   virtual ~Threads() = default;
-  // Throws EOSError when no thread can be created.
-  virtual std::unique_ptr<ThreadHandle> create_suspended(std::function<void()> body) = 0;
+  virtual core::Result<std::unique_ptr<ThreadHandle>> create_suspended(std::function<void()> body) = 0;
   virtual uint32_t current_thread_id() = 0;
   // Names the calling thread for debuggers; no effect without one.
   virtual void name_current_thread(const char* name) = 0;

@@ -40,7 +40,7 @@ def plain_ctest_counts(ctest_xml, results_dir):
 
 def main(build):
     passed = failed = 0
-    for preset in ("host", "windows"):
+    for preset in ("host", "host-tsan", "windows"):
         results = os.path.join(build, preset, "test-results")
         for path in glob.glob(os.path.join(results, "*.xml")):
             p, f = gtest_counts(path)

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds both targets, runs the host tests (ASan +
-# UBSan), the Windows tests under Wine and the end-to-end scenarios, and ends
-# with one line: "N passed, N failed".
+# UBSan, then TSan), the Windows tests under Wine and the end-to-end
+# scenarios, and ends with one line: "N passed, N failed".
 set -u
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -28,6 +28,7 @@ run_preset() {
 mkdir -p build
 : >build/summary.txt
 run_preset host
+run_preset host-tsan
 run_preset windows
 if [ -x tests/e2e/run.sh ]; then
   echo "== end-to-end scenarios"

@@ -1,6 +1,6 @@
 #!/bin/sh
 # wine-prefix.sh start|stop <prefix>
-# start: creates the throwaway prefix (wineboot -i) and keeps one wineserver
+# start: creates the throwaway prefix (plain wineboot) and keeps one wineserver
 #        alive for the whole run, so services are not restarted between tests.
 # stop:  ends the wineserver of that prefix only.
 set -e

@@ -12,8 +12,13 @@ void TEventLogger::LogMessage(const std::wstring& Message, uint16_t EventType, u
   platform::EventLog* log = platform::host().event_log;
   if (!log) return;
   // A source that could not be registered is tried again next time.
-  if (!FEventLog) FEventLog = log->register_source(FName);
-  if (FEventLog) log->report(FEventLog, EventType, Category, ID, Message);
+  if (!FEventLog) {
+    const auto registered = log->register_source(FName);
+    if (!registered.ok()) return;
+    FEventLog = registered.value();
+  }
+  // A failed entry has nowhere left to be reported.
+  (void)log->report(FEventLog, EventType, Category, ID, Message);
 }
 
 }  // namespace service

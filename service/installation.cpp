@@ -1,7 +1,7 @@
 #include "service/installation.h"
 
 #include "base/exceptions.h"
-#include "base/format.h"
+#include "core/format.h"
 #include "base/paths.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
@@ -145,7 +145,7 @@ void RegisterAll(const std::vector<TService*>& services, bool Install, bool Sile
       success = false;
       const wchar_t* pattern = Install ? L"Service \"%s\" failed to install with error: \"%s\""
                                        : L"Service \"%s\" failed to uninstall with error: \"%s\"";
-      ShowMessage(L"Error", base::Format(pattern, {service->DisplayName(), CurrentExceptionMessage()}),
+      ShowMessage(L"Error", core::Format(pattern, {service->DisplayName(), CurrentExceptionMessage()}),
                   platform::DialogIcon::Error);
     }
   }

@@ -3,10 +3,9 @@
 #include <exception>
 
 #include "base/exceptions.h"
-#include "base/format.h"
-#include "base/text.h"
+#include "core/format.h"
+#include "core/text.h"
 #include "platform/host.h"
-#include "platform/system_errors.h"
 #include "service/service_thread.h"
 #include "service/status_report.h"
 #include "timers/message_queue.h"
@@ -22,18 +21,13 @@ constexpr uint32_t SERVICE_ACCEPT_STOP = 1;
 constexpr uint32_t SERVICE_ACCEPT_PAUSE_CONTINUE = 2;
 constexpr uint32_t SERVICE_ACCEPT_SHUTDOWN = 4;
 
-std::wstring LastSystemErrorText() {
-  auto* errors = platform::host().system_errors;
-  return errors ? base::SysErrorMessage(errors->last_error()) : std::wstring();
-}
-
 }  // namespace
 
 std::wstring CurrentExceptionMessage() {
   try {
     throw;
   } catch (const std::exception& e) {
-    return base::ExceptionMessage(e);
+    return core::ExceptionMessage(e);
   } catch (...) {
     return L"Unknown exception";
   }
@@ -89,7 +83,8 @@ uint32_t TService::ControlsAccepted() const {
 void TService::ReportStatus() {
   const platform::ServiceStatus status = BuildStatusReport(
       {FStatus, ServiceTypeCode(), ControlsAccepted(), FErrCode, FWin32ErrorCode, FWaitHint}, ProcessStatusMemory());
-  if (!platform::host().service_control->set_status(FStatusHandle, status)) LogMessage(LastSystemErrorText());
+  const core::Status reported = platform::host().service_control->set_status(FStatusHandle, status);
+  if (!reported.ok()) LogMessage(base::SysErrorMessage(reported.code()));
 }
 
 void TService::LogMessage(const std::wstring& Message, uint16_t EventType, uint16_t Category, uint32_t ID) {
@@ -99,11 +94,12 @@ void TService::LogMessage(const std::wstring& Message, uint16_t EventType, uint1
 
 void TService::EnterService(const std::vector<std::wstring>& arguments) {
   FParams.insert(FParams.end(), arguments.begin(), arguments.end());
-  FStatusHandle = platform::host().service_control->register_control_handler(Name(), GetServiceController());
-  if (FStatusHandle == 0) {
-    LogMessage(LastSystemErrorText());
+  const auto registered = platform::host().service_control->register_control_handler(Name(), GetServiceController());
+  if (!registered.ok()) {
+    LogMessage(base::SysErrorMessage(registered.status().code()));
     return;
   }
+  FStatusHandle = registered.value();
   RunService();
 }
 
@@ -131,7 +127,7 @@ void TService::RunService() {
 }
 
 void TService::LogFailure(const std::wstring& operation) {
-  LogMessage(base::Format(L"Service failed on %s: %s", {operation, CurrentExceptionMessage()}));
+  LogMessage(core::Format(L"Service failed on %s: %s", {operation, CurrentExceptionMessage()}));
 }
 
 // A request that finds no service thread (before it exists or after it has
@@ -158,7 +154,10 @@ bool TService::HandlePause() {
   if (paused) {
     SetStatus(TCurrentStatus::csPaused);
     // Only the service thread parks itself; nothing else may be held here.
-    if (FServiceThread && FServiceThread->ThreadID() == timers::CurrentThreadId()) FServiceThread->Park();
+    // A pause taken in the final drain after a stop must not park: nothing
+    // would ever wake the thread, and stopped would never be reported.
+    if (FServiceThread && !FServiceThread->Terminated() && FServiceThread->ThreadID() == timers::CurrentThreadId())
+      FServiceThread->Park();
   }
   return paused;
 }
@@ -189,7 +188,7 @@ bool TService::HandleCustomControl(uint32_t) { return true; }
 void ServiceEntry(const std::vector<TService*>& services, const std::vector<std::wstring>& arguments) {
   if (arguments.empty()) return;
   for (TService* s : services) {
-    if (base::SameTextIgnoringCase(s->Name(), arguments[0])) {
+    if (core::SameTextIgnoringCase(s->Name(), arguments[0])) {
       s->EnterService(arguments);
       return;
     }

@@ -4,7 +4,7 @@
 
 #include "base/exceptions.h"
 #include "base/paths.h"
-#include "base/text.h"
+#include "core/text.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
 #include "platform/process_info.h"
@@ -22,7 +22,7 @@ std::wstring ExecutableFileName() { return base::ExtractFileName(platform::host(
 std::wstring CurrentExceptionClassName() {
   try {
     throw;
-  } catch (const base::Exception& e) {
+  } catch (const core::Exception& e) {
     return e.ClassName();
   } catch (const std::exception&) {
     return L"Exception";
@@ -102,7 +102,7 @@ bool TServiceApplication::HasSwitch(const std::wstring& Name) const {
   const std::vector<std::wstring> arguments = CommandLineArguments(FCommandLine);
   for (size_t i = 1; i < arguments.size(); ++i) {
     const std::wstring& a = arguments[i];
-    if (!a.empty() && (a[0] == L'-' || a[0] == L'/') && base::SameTextIgnoringCase(a.substr(1), Name)) return true;
+    if (!a.empty() && (a[0] == L'-' || a[0] == L'/') && core::SameTextIgnoringCase(a.substr(1), Name)) return true;
   }
   return false;
 }
@@ -123,7 +123,7 @@ void TServiceApplication::Run() {
 
 void TServiceApplication::RunServices() {
   FApplication.OnException = [this](timers::TComponent*, const std::exception& e) {
-    LogUnhandledException(base::ExceptionMessage(e));
+    LogUnhandledException(core::ExceptionMessage(e));
   };
   auto start_thread = std::make_unique<TServiceStartThread>(Services(), FApplication.Handle());
   while (!FApplication.Terminated()) {

@@ -1,6 +1,6 @@
 #include "service/service_thread.h"
 
-#include "base/format.h"
+#include "core/format.h"
 #include "service/service.h"
 #include "timers/message_queue.h"
 
@@ -79,7 +79,7 @@ void TServiceThread::HandleControlRequest(uint32_t code) {
     if (const wchar_t* word = OperationWord(code)) {
       FService->LogFailure(word);
     } else {
-      FService->LogMessage(base::Format(L"Service failed in custom message(%d): %s",
+      FService->LogMessage(core::Format(L"Service failed in custom message(%d): %s",
                                         {static_cast<int64_t>(code), CurrentExceptionMessage()}));
     }
   }

@@ -1,6 +1,9 @@
 #pragma once
 // The thread that runs a service: its start, its request loop and the
 // control requests and timer ticks that reach it through its queue.
+// Threads: every member runs on the service thread itself, except Parked(),
+// which any thread may read. Other threads reach it only by posting to its
+// queue (TService::PostControlRequest).
 #include "base/thread.h"
 
 namespace service {

@@ -58,8 +58,6 @@ class TOPToSoapDomConvert {
  private:
   class RefCache;
   std::wstring CallNamespace(const TIntfMetaData& intf, const std::wstring& method_ext_name);
-  void WriteParam(XmlNode& body, XmlNode& method, const std::wstring& name, const TTypeInfo* info,
-                  const void* value);
   void ReadHeader(const XmlNode& header, TReceivedHeaders* headers);
   void ReadResult(const XmlNode& response, const TIntfMetaData& intf, const TIntfMethEntry& md,
                   TInvContext& context, const RefCache& refs);

@@ -1,7 +1,7 @@
 #include <memory>
 
-#include "base/format.h"
-#include "base/text.h"
+#include "core/format.h"
+#include "core/text.h"
 #include "soap/converter.h"
 #include "soap/soap_exceptions.h"
 #include "soap/soap_namespaces.h"
@@ -16,7 +16,7 @@ std::wstring FaultText(const XmlNode& element) {
   if (children.size() == 1 &&
       (children[0]->Kind() == XmlNodeKind::Text || children[0]->Kind() == XmlNodeKind::CData))
     return children[0]->Value();
-  throw EXMLDocError(base::Format(L"Element \"%s\" does not contain a single text node", {element.Name()}));
+  throw EXMLDocError(core::Format(L"Element \"%s\" does not contain a single text node", {element.Name()}));
 }
 
 }  // namespace
@@ -45,10 +45,10 @@ void TOPToSoapDomConvert::RaiseFault(const XmlNode& fault) {
   const XmlNode *code = nullptr, *reason = nullptr, *actor = nullptr, *detail = nullptr;
   for (const XmlNode* child : fault.ElementChildren()) {
     const std::wstring local = child->LocalName();
-    if (base::SameTextAscii(local, L"faultcode")) code = child;
-    else if (base::SameTextAscii(local, L"faultstring")) reason = child;
-    else if (base::SameTextAscii(local, L"faultactor")) actor = child;
-    else if (base::SameTextAscii(local, L"detail")) detail = child;
+    if (core::SameTextAscii(local, L"faultcode")) code = child;
+    else if (core::SameTextAscii(local, L"faultstring")) reason = child;
+    else if (core::SameTextAscii(local, L"faultactor")) actor = child;
+    else if (core::SameTextAscii(local, L"detail")) detail = child;
   }
   const std::wstring message = reason ? FaultText(*reason) : L"";
   std::unique_ptr<ERemotableException> e;

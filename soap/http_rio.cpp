@@ -1,6 +1,6 @@
 #include "soap/http_rio.h"
 
-#include "base/format.h"
+#include "core/format.h"
 #include "soap/http_transport.h"
 #include "soap/invoke_registry.h"
 #include "soap/wsdl.h"
@@ -59,7 +59,7 @@ std::shared_ptr<IcoKelvo> TRIO::GetIcoKelvo() {
 void TRIO::Invoke(const TIntfMetaData& intf, int method_number, TInvContext& context) {
   if (!converter_) throw Exception(L"No Native to Message converter set");
   if (!web_node_) throw Exception(L"No Message processing node set");
-  if (!has_rtti_) throw Exception(base::Format(L"Interface has no RTTI, UUID = %s", {GUIDToString(iid_)}));
+  if (!has_rtti_) throw Exception(core::Format(L"Interface has no RTTI, UUID = %s", {GUIDToString(iid_)}));
   const TIntfMethEntry& method = intf.MDA.at(method_number);
   headers_in_.clear();
   const std::string request = converter_->InvContextToMsg(intf, method_number, context, headers_out_);

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "base/format.h"
-#include "base/text.h"
-#include "base/utf.h"
+#include "core/format.h"
+#include "core/text.h"
+#include "core/utf.h"
 #include "platform/host.h"
 #include "soap/wsdl.h"
 #include "soap/xml_reader.h"
@@ -24,7 +24,7 @@ platform::Http& HttpClient() {
 
 // The boundary parameter of a multipart/related content type.
 std::wstring MimeBoundaryOf(const std::wstring& content_type) {
-  const std::wstring upper = base::UpperCaseAscii(content_type);
+  const std::wstring upper = core::UpperCaseAscii(content_type);
   if (upper.rfind(L"MULTIPART/RELATED", 0) != 0) return L"";
   size_t at = upper.find(L"BOUNDARY=");
   if (at == std::wstring::npos) return L"";
@@ -59,7 +59,7 @@ void THTTPCancellation::Reset() {
 
 void THTTPCancellation::Enter(platform::HttpRequest* request) {
   std::lock_guard lock(mutex_);
-  if (cancelled_) throw base::EAbort(L"Operation aborted");
+  if (cancelled_) throw core::EAbort(L"Operation aborted");
   current_ = request;
 }
 
@@ -97,7 +97,7 @@ void THTTPReqResp::ParseURL(const std::wstring& url) {
   auto parts = HttpClient().crack_url(url);
   if (!parts.ok())
     throw ESOAPHTTPException(
-        base::Format(L"Invalid url '%s' - only supports 'http' and 'https' schemes", {url}));
+        core::Format(L"Invalid url '%s' - only supports 'http' and 'https' schemes", {url}));
   url_host_ = parts.value().host;
   url_site_ = parts.value().path;
   url_port_ = parts.value().port;
@@ -133,12 +133,12 @@ void THTTPReqResp::SetProxy(const std::wstring& value) {
 }
 
 void THTTPReqResp::RaiseFailure(const core::Status& failure) const {
-  if (failure.kind() == FailureKind::Cancelled) throw base::EAbort(L"Operation aborted");
+  if (failure.kind() == FailureKind::Cancelled) throw core::EAbort(L"Operation aborted");
   uint32_t code = failure.code();
   if (code == 0) code = failure.kind() == FailureKind::DeadlinePassed ? http_error::kTimeout : http_error::kInternal;
   std::wstring text = HttpClient().error_text(code).substr(0, 256);
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
-  throw ESOAPHTTPException(base::Format(L"%s - URL:%s - SOAPAction:%s", {text, url_, SoapAction()}));
+  throw ESOAPHTTPException(core::Format(L"%s - URL:%s - SOAPAction:%s", {text, url_, SoapAction()}));
 }
 
 void THTTPReqResp::Connect() {
@@ -195,16 +195,16 @@ void THTTPReqResp::AddHeaderLines(platform::HttpRequest& request) {
   if (binding_type_ == TWebServiceBindingType::btMime) {
     add(L"MIME-Version: 1.0");
     if (action_line) add(SOAPActionLine());
-    add(base::Format(L"Content-Type: %s",
-                     {base::Format(L"multipart/related; boundary=%s", {mime_boundary_})}));
+    add(core::Format(L"Content-Type: %s",
+                     {core::Format(L"multipart/related; boundary=%s", {mime_boundary_})}));
   } else if (web_node_options_.Has(WebNodeOption::wnoSOAP12)) {
     const std::wstring media =
         UseUTF8InHeader ? L"application/soap+xml; charset=\"utf-8\"" : L"application/soap+xml";
-    add(action_line ? base::Format(L"Content-Type: %s;action=\"%s\"", {media, SoapAction()})
-                    : base::Format(L"Content-Type: %s", {media}));
+    add(action_line ? core::Format(L"Content-Type: %s;action=\"%s\"", {media, SoapAction()})
+                    : core::Format(L"Content-Type: %s", {media}));
   } else {
     if (action_line) add(SOAPActionLine());
-    add(base::Format(L"Content-Type: %s",
+    add(core::Format(L"Content-Type: %s",
                      {std::wstring(UseUTF8InHeader ? L"text/xml; charset=\"utf-8\"" : L"text/xml")}));
   }
 }
@@ -251,7 +251,7 @@ void THTTPReqResp::Receive(platform::HttpRequest& request, std::string& response
   if (status.ok() && status.value() >= 300 && status.value() != 500) {
     auto text = request.status_text();
     if (text.ok())
-      throw ESOAPHTTPException(base::Format(L"%s (%d) - '%s'", {text.value(), int64_t{status.value()}, url_}),
+      throw ESOAPHTTPException(core::Format(L"%s (%d) - '%s'", {text.value(), int64_t{status.value()}, url_}),
                                static_cast<int>(status.value()));
   }
   auto content_type = request.header(L"Content-Type");
@@ -266,13 +266,13 @@ void THTTPReqResp::Receive(platform::HttpRequest& request, std::string& response
     if (read == 0) break;
     taken += read;
     if (taken > cap)
-      throw ESOAPHTTPException(base::Format(L"The response is larger than %d bytes - URL:%s - SOAPAction:%s",
+      throw ESOAPHTTPException(core::Format(L"The response is larger than %d bytes - URL:%s - SOAPAction:%s",
                                             {int64_t{static_cast<int64_t>(cap)}, url_, SoapAction()}));
     response.append(piece.data(), read);
   }
-  if (!is_get && (base::SameTextAscii(content_type_, L"text/plain") ||
-                  base::SameTextAscii(content_type_, L"text/html")))
-    throw ESOAPHTTPException(base::Format(
+  if (!is_get && (core::SameTextAscii(content_type_, L"text/plain") ||
+                  core::SameTextAscii(content_type_, L"text/html")))
+    throw ESOAPHTTPException(core::Format(
         L"Received content of invalid Content-Type setting: %s - SOAP expects \"text/xml\"", {content_type_}));
 }
 
@@ -295,7 +295,7 @@ void THTTPReqResp::Execute(std::string_view Request, std::string& Response) {
       uddi_armed = false;
       // No UDDI inquiry client: the registry never names a new access point.
       const std::wstring access_point;
-      if (access_point.empty() || base::SameTextAscii(access_point, url_)) throw ESOAPHTTPException(e.Message());
+      if (access_point.empty() || core::SameTextAscii(access_point, url_)) throw ESOAPHTTPException(e.Message());
       SetResolvedURL(access_point);
     } catch (...) {
       Disconnect();
@@ -310,7 +310,7 @@ std::string THTTPReqResp::Execute(std::string_view Request) {
   return response;
 }
 
-void THTTPReqResp::Execute(const std::wstring& DataMsg, std::string& Resp) { Execute(base::ToUtf8(DataMsg), Resp); }
+void THTTPReqResp::Execute(const std::wstring& DataMsg, std::string& Resp) { Execute(core::ToUtf8(DataMsg), Resp); }
 
 void THTTPReqResp::Get(std::string& Resp) {
   if (url_.empty()) throw ESOAPHTTPException(L"No URL was specified for 'GET'");

@@ -1,6 +1,6 @@
 #include "soap/invoke_registry.h"
 
-#include "base/text.h"
+#include "core/text.h"
 #include "soap/process_registries.h"
 
 namespace soap {
@@ -130,7 +130,7 @@ std::wstring TInvokableClassRegistry::GetMethExternalName(const TTypeInfo* intf,
   std::wstring result = method;
   if (const auto* e = Find(intf)) {
     for (const auto& [declared, ext] : e->MethNameMap) {
-      if (base::SameTextAscii(declared, method)) {
+      if (core::SameTextAscii(declared, method)) {
         if (!ext.empty()) result = ext;
         break;
       }
@@ -145,7 +145,7 @@ std::wstring TInvokableClassRegistry::GetParamExternalName(const TTypeInfo* intf
   std::wstring result = param;
   if (const auto* e = Find(intf)) {
     for (const auto& p : e->MethParamNameMap) {
-      if (base::SameTextAscii(p.Method, method) && base::SameTextAscii(p.Param, param)) {
+      if (core::SameTextAscii(p.Method, method) && core::SameTextAscii(p.Param, param)) {
         if (!p.ExtName.empty()) result = p.ExtName;
         break;
       }

@@ -3,7 +3,9 @@
 #include "soap/soap_exceptions.h"
 #include "soap/soap_namespaces.h"
 
-#include "base/format.h"
+#include <cwchar>
+
+#include "core/format.h"
 
 namespace soap {
 
@@ -34,8 +36,36 @@ std::wstring TypeKindName(TTypeKind kind) {
 }
 
 [[noreturn]] void Unsupported(TTypeKind kind) {
-  throw ESOAPDomConvertError(base::Format(
+  throw ESOAPDomConvertError(core::Format(
       L"Datatype of TypeKind: %s not supported as argument for remote invocation", {TypeKindName(kind)}));
+}
+
+bool IsXmlChar(uint32_t c) {
+  if (c < 0x20) return c == 0x9 || c == 0xA || c == 0xD;
+  return (c < 0xD800) || (c > 0xDFFF && c < 0xFFFE) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Written raw, such a character would make the whole request ill-formed, so
+// the call fails before anything is sent.
+void RefuseCharactersXmlCannotCarry(const std::wstring& name, const std::wstring& text) {
+  int position = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    ++position;
+    uint32_t c = static_cast<uint32_t>(text[i]);
+    // A pair of UTF-16 units is one character (wchar_t is 16 bits on Windows).
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+      const uint32_t low = static_cast<uint32_t>(text[i + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    if (IsXmlChar(c)) continue;
+    wchar_t code[16];
+    std::swprintf(code, 16, L"U+%04X", static_cast<unsigned>(c));
+    throw ESOAPDomConvertError(core::Format(L"Parameter %s holds the character %s at position %d, which XML cannot carry",
+                                            {name, std::wstring(code), int64_t{position}}));
+  }
 }
 
 std::wstring NativeToSoap(const TTypeInfo* info, const void* value) {
@@ -97,20 +127,27 @@ std::wstring TOPToSoapDomConvert::CallNamespace(const TIntfMetaData& intf, const
   return ns;
 }
 
-void TOPToSoapDomConvert::WriteParam(XmlNode& body, XmlNode& method, const std::wstring& name,
-                                     const TTypeInfo* info, const void* value) {
+namespace {
+
+// The request's own counter: a fresh one would hand out NS1 again, which the
+// method element may already bind to the call's namespace, shadowing the
+// type's prefix declared on Body.
+void WriteParam(TRemotableTypeRegistry& types, XmlNode& body, XmlNode& method, PrefixCounter& prefixes,
+                const std::wstring& name, const TTypeInfo* info, const void* value) {
   std::wstring text = NativeToSoap(info, value);
-  TXSInfo xs = types_.TypeInfoToXSD(info);
+  RefuseCharactersXmlCannotCarry(name, text);
+  TXSInfo xs = types.TypeInfoToXSD(info);
   XmlNode& element = method.AddElement(name, L"");
   auto prefix = body.LookupPrefix(xs.URI);
   if (!prefix) {
-    PrefixCounter fresh;
-    prefix = fresh.Next(body);
+    prefix = prefixes.Next(method);
     body.DeclareNamespace(*prefix, xs.URI);
   }
   element.SetAttribute(L"xsi:type", kXsiNamespace, *prefix + L":" + xs.Name);
   element.AddText(text);
 }
+
+}  // namespace
 
 std::string TOPToSoapDomConvert::InvContextToMsg(const TIntfMetaData& intf, int method_number,
                                                  const TInvContext& context, const TSOAPHeaders& headers) {
@@ -133,7 +170,7 @@ std::string TOPToSoapDomConvert::InvContextToMsg(const TIntfMetaData& intf, int 
   for (int i = 0; i < md.ParamCount(); ++i) {
     const TIntfParamEntry& p = md.Params[i];
     if ((p.Flags & pfOut) && !(p.Flags & pfVar)) continue;
-    WriteParam(body, method, registry_.GetParamExternalName(intf.Info, md.Name, p.Name), p.Info,
+    WriteParam(types_, body, method, prefixes, registry_.GetParamExternalName(intf.Info, md.Name, p.Name), p.Info,
                context.GetParamPointer(i));
   }
   return WriteDocument(doc);

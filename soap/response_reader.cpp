@@ -1,7 +1,7 @@
 #include <unordered_map>
 
-#include "base/format.h"
-#include "base/text.h"
+#include "core/format.h"
+#include "core/text.h"
 #include "soap/converter.h"
 #include "soap/scalar_text.h"
 #include "soap/soap_exceptions.h"
@@ -21,14 +21,14 @@ class TOPToSoapDomConvert::RefCache {
       if (root_) Add(*root_);
       indexed_ = true;
     }
-    auto it = index_.find(base::UpperCaseAscii(href));
+    auto it = index_.find(core::UpperCaseAscii(href));
     return it == index_.end() ? nullptr : it->second;
   }
 
  private:
   void Add(const XmlNode& node) const {
     if (const XmlAttribute* id = node.FindAttribute(L"id"))
-      index_.emplace(base::UpperCaseAscii(L"#" + id->value), &node);
+      index_.emplace(core::UpperCaseAscii(L"#" + id->value), &node);
     for (const auto& child : node.Children())
       if (child->IsElement()) Add(*child);
   }
@@ -39,7 +39,7 @@ class TOPToSoapDomConvert::RefCache {
 
 namespace {
 
-bool IsTrue(const std::wstring& value) { return value == L"1" || base::SameTextAscii(value, L"true"); }
+bool IsTrue(const std::wstring& value) { return value == L"1" || core::SameTextAscii(value, L"true"); }
 
 bool IsNil(const XmlNode& element) {
   for (const wchar_t* name : {L"nil", L"NULL"})
@@ -80,7 +80,7 @@ void TOPToSoapDomConvert::ReadValue(const XmlNode& element, const TTypeInfo* inf
     case TTypeKind::tkFloat: *static_cast<double*>(slot) = nil ? 0.0 : SoapToDouble(text); break;
     default:
       throw ESOAPDomConvertError(
-          base::Format(L"Datatype of TypeKind: %s not supported as argument for remote invocation", {info->Name}));
+          core::Format(L"Datatype of TypeKind: %s not supported as argument for remote invocation", {info->Name}));
   }
 }
 
@@ -95,12 +95,12 @@ void TOPToSoapDomConvert::ReadResult(const XmlNode& response, const TIntfMetaDat
       const auto names = SplitNames(registry_.GetReturnParamNames(intf.Info));
       for (const XmlNode* child : children) {
         for (const auto& name : names)
-          if (base::SameTextAscii(child->LocalName(), name)) ret = child;
+          if (core::SameTextAscii(child->LocalName(), name)) ret = child;
         if (ret) break;
       }
     }
     if (!ret)
-      throw ESOAPDomConvertError(base::Format(
+      throw ESOAPDomConvertError(core::Format(
           L"SOAP Response Packet: element matching function return not found, received \"%s\"", {NodeXml(response)}));
   } else if (md.Params.empty()) {
     return;
@@ -132,7 +132,7 @@ void TOPToSoapDomConvert::ReadHeader(const XmlNode& header, TReceivedHeaders* he
     if (OnUnhandledNode) OnUnhandledNode(*entry);
     const XmlAttribute* must = entry->FindAttribute(L"mustUnderstand");
     if (must && IsTrue(must->value)) {
-      ERemotableException e(base::Format(
+      ERemotableException e(core::Format(
           L"Soap header %s with attribute 'mustUnderstand' set to true was not handled", {entry->LocalName()}));
       e.FaultCode = L"MustUnderstand";
       throw e;
@@ -149,7 +149,7 @@ void TOPToSoapDomConvert::ProcessResponse(std::string_view response, const TIntf
   if (!envelope) throw ESOAPDomConvertError(L"Invalid SOAP Response");
   const std::wstring& ns = envelope->NamespaceURI();
   if (envelope->LocalName() != L"Envelope" || (ns != kSoap11EnvelopeNamespace && ns != kSoap12EnvelopeNamespace))
-    throw ESOAPDomConvertError(base::Format(L"DocumentElement %s:%s expected, %s:%s found",
+    throw ESOAPDomConvertError(core::Format(L"DocumentElement %s:%s expected, %s:%s found",
                                             {std::wstring(kSoap11EnvelopeNamespace), std::wstring(L"Envelope"), ns,
                                              envelope->LocalName()}));
   if (envelope->Children().empty()) throw ESOAPDomConvertError(L"Invalid SOAP request");

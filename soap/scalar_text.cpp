@@ -6,9 +6,9 @@
 #include <string>
 #include <system_error>
 
-#include "base/exceptions.h"
-#include "base/format.h"
-#include "base/text.h"
+#include "core/exceptions.h"
+#include "core/format.h"
+#include "core/text.h"
 
 namespace soap {
 
@@ -61,11 +61,11 @@ std::wstring DoubleToSoap(double value) {
 namespace {
 
 [[noreturn]] void BadInteger(const std::wstring& text) {
-  throw base::EConvertError(base::Format(L"''%s'' is not a valid integer value", {text}));
+  throw core::EConvertError(core::Format(L"''%s'' is not a valid integer value", {text}));
 }
 
 [[noreturn]] void BadDouble(const std::wstring& text) {
-  throw base::EConvertError(base::Format(L"'%s' is not a valid floating point value", {text}));
+  throw core::EConvertError(core::Format(L"'%s' is not a valid floating point value", {text}));
 }
 
 int HexDigit(wchar_t c) {
@@ -84,7 +84,7 @@ size_t HexPrefixLength(const std::wstring& t, size_t at) {
 }  // namespace
 
 int32_t SoapToInteger(const std::wstring& raw) {
-  const std::wstring t = base::Trim(raw);
+  const std::wstring t = core::Trim(raw);
   size_t at = 0;
   bool negative = false;
   if (at < t.size() && (t[at] == L'+' || t[at] == L'-')) negative = t[at++] == L'-';
@@ -139,10 +139,10 @@ bool IsDecimalNumber(const std::wstring& t) {
 }  // namespace
 
 double SoapToDouble(const std::wstring& raw) {
-  const std::wstring t = base::Trim(raw);
-  if (base::SameTextAscii(t, L"NaN")) return std::numeric_limits<double>::quiet_NaN();
-  if (base::SameTextAscii(t, L"INF")) return std::numeric_limits<double>::infinity();
-  if (base::SameTextAscii(t, L"-INF")) return -std::numeric_limits<double>::infinity();
+  const std::wstring t = core::Trim(raw);
+  if (core::SameTextAscii(t, L"NaN")) return std::numeric_limits<double>::quiet_NaN();
+  if (core::SameTextAscii(t, L"INF")) return std::numeric_limits<double>::infinity();
+  if (core::SameTextAscii(t, L"-INF")) return -std::numeric_limits<double>::infinity();
   if (!IsDecimalNumber(t)) BadDouble(t);
   std::string narrow(t.begin(), t.end());  // ASCII only, checked above
   const char* first = narrow.data();

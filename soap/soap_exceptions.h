@@ -2,11 +2,11 @@
 #include <memory>
 #include <string>
 
-#include "base/exceptions.h"
+#include "core/exceptions.h"
 
 namespace soap {
 
-using base::Exception;
+using core::Exception;
 
 TAV_EXCEPTION_CLASS(ESOAPDomConvertError, Exception);
 TAV_EXCEPTION_CLASS(EDOMParseError, Exception);
@@ -14,9 +14,9 @@ TAV_EXCEPTION_CLASS(EXMLDocError, Exception);
 TAV_EXCEPTION_CLASS(DOMException, Exception);
 
 // A SOAP fault sent by the server; the message is the fault's reason.
-class ERemotableException : public base::Exception {
+class ERemotableException : public core::Exception {
  public:
-  using base::Exception::Exception;
+  using core::Exception::Exception;
   std::wstring ClassName() const override { return L"ERemotableException"; }
   const std::wstring& FaultReason() const { return Message(); }
 

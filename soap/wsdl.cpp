@@ -5,8 +5,8 @@
 #include <fstream>
 #include <functional>
 
-#include "base/format.h"
-#include "base/text.h"
+#include "core/format.h"
+#include "core/text.h"
 #include "soap/invoke_registry.h"
 #include "soap/xml_reader.h"
 
@@ -15,7 +15,7 @@ namespace soap {
 namespace {
 
 bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& start) {
-  return text.size() >= start.size() && base::SameTextAscii(text.substr(0, start.size()), start);
+  return text.size() >= start.size() && core::SameTextAscii(text.substr(0, start.size()), start);
 }
 
 bool IsHttpLocation(const std::wstring& location) {
@@ -27,7 +27,7 @@ constexpr size_t kMaxImportedDocuments = 32;
 
 std::string ReadWholeFile(const std::wstring& name) {
   std::ifstream in(std::filesystem::path(name), std::ios::binary);
-  if (!in) throw Exception(base::Format(L"Cannot open file \"%s\"", {name}));
+  if (!in) throw Exception(core::Format(L"Cannot open file \"%s\"", {name}));
   std::string bytes;
   char piece[16384];
   while (in.read(piece, sizeof piece) || in.gcount() > 0) {
@@ -76,7 +76,7 @@ struct TWSDLItems::Document {
     const std::wstring a = PrefixOf(written), b = PrefixOf(wanted);
     if (a == b) return true;
     auto ua = NamespaceOfPrefix(a), ub = NamespaceOfPrefix(b);
-    return ua && ub && base::SameTextIgnoringCase(*ua, *ub);
+    return ua && ub && core::SameTextIgnoringCase(*ua, *ub);
   }
 
   static std::wstring Attribute(const XmlNode* element, const std::wstring& name) {
@@ -150,7 +150,7 @@ class TWSDLItems::ImportTable {
       XmlDocument doc;
       try {
         doc = ParseXmlDocument(loader_.Load(location));
-      } catch (const base::EAbort&) {
+      } catch (const core::EAbort&) {
         throw;
       } catch (const std::exception&) {
         continue;  // an import that cannot be read adds nothing
@@ -179,7 +179,7 @@ auto TWSDLItems::Search(Query query) -> decltype(query(std::declval<const Docume
   if (!Active()) return Found{};
   Found found = query(Document{document_.root.get()});
   if (!found.empty()) return found;
-  ImportTable imports(loader_, *document_.root, IsHttpLocation(base::Trim(Location)));
+  ImportTable imports(loader_, *document_.root, IsHttpLocation(core::Trim(Location)));
   for (const XmlDocument& doc : imports.Documents()) {
     found = query(Document{doc.root.get()});
     if (!found.empty()) break;
@@ -190,13 +190,13 @@ auto TWSDLItems::Search(Query query) -> decltype(query(std::declval<const Docume
 void TWSDLItems::Load() {
   if (Active()) return;
   try {
-    LoadFromBytes(loader_.Load(base::Trim(Location)));
-  } catch (const base::EAbort&) {
+    LoadFromBytes(loader_.Load(core::Trim(Location)));
+  } catch (const core::EAbort&) {
     throw;  // a cancellation stays silent
   } catch (const std::exception& e) {
     SetInactive();
-    throw Exception(base::Format(L"Unable to load WSDL File/Location: %s.  Error [%s]",
-                                 {Location, base::ExceptionMessage(e)}));
+    throw Exception(core::Format(L"Unable to load WSDL File/Location: %s.  Error [%s]",
+                                 {Location, core::ExceptionMessage(e)}));
   }
 }
 

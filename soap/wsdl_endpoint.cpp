@@ -1,6 +1,6 @@
 // The transport's per-call preparation: the SOAPAction and the endpoint of
 // the call, from the WSDL document unless an endpoint was set explicitly.
-#include "base/format.h"
+#include "core/format.h"
 #include "soap/http_transport.h"
 #include "soap/invoke_registry.h"
 #include "soap/wsdl.h"
@@ -40,7 +40,7 @@ void THTTPReqResp::ResolveEndpoint(const TIntfMetaData& intf, const TIntfMethEnt
   int v = version;
   const std::wstring endpoint = wsdl.GetSoapAddressForServicePort(service, port, v);
   if (endpoint.empty())
-    throw ESOAPHTTPException(base::Format(L"Unable to retrieve the URL endpoint for Service/Port '%s'/'%s' from WSDL '%s'",
+    throw ESOAPHTTPException(core::Format(L"Unable to retrieve the URL endpoint for Service/Port '%s'/'%s' from WSDL '%s'",
                                           {service, port, wsdl.Location}));
   SetResolvedURL(endpoint);
 }
@@ -54,7 +54,7 @@ void THTTPReqResp::BeforeExecute(const TIntfMetaData& IntfMD, const TIntfMethEnt
   }
   binding_type_ = TWebServiceBindingType::btMime;
   mime_boundary_ = AttachHandler->GetMIMEBoundary();
-  AttachHandler->AddSoapHeader(base::Format(
+  AttachHandler->AddSoapHeader(core::Format(
       L"Content-Type: %s", {std::wstring(UseUTF8InHeader ? L"text/xml; charset=\"utf-8\"" : L"text/xml")}));
   AttachHandler->AddSoapHeader(SOAPActionLine());
 }

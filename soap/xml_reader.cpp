@@ -1,7 +1,9 @@
 #include "soap/xml_reader.h"
 
-#include "base/format.h"
-#include "base/utf.h"
+#include <cctype>
+
+#include "core/format.h"
+#include "core/utf.h"
 #include "platform/host.h"
 #include "platform/xml_parser.h"
 #include "soap/soap_exceptions.h"
@@ -55,17 +57,49 @@ class TreeBuilder : public platform::XmlEventSink {
   std::wstring pending_text_;
 };
 
+std::wstring DecodeUtf16(std::string_view bytes, bool little) {
+  auto b = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  std::u16string units;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    units += static_cast<char16_t>(little ? b(i) | b(i + 1) << 8 : b(i) << 8 | b(i + 1));
+  return core::FromUtf16(units);
+}
+
+// The encoding named by the declaration, in lower case; empty without one.
+std::string DeclaredEncoding(std::string_view bytes) {
+  if (bytes.rfind("<?xml", 0) != 0) return "";
+  const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
+  size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return "";
+  at = declaration.find_first_of("\"'", at);
+  if (at == std::string_view::npos) return "";
+  const size_t end = declaration.find(declaration[at], at + 1);
+  if (end == std::string_view::npos) return "";
+  std::string name(declaration.substr(at + 1, end - at - 1));
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+bool IsSingleByteLatin(const std::string& encoding) {
+  return encoding == "iso-8859-1" || encoding == "latin1" || encoding == "iso_8859-1" || encoding == "us-ascii";
+}
+
+// The text in the document's own encoding: a byte-order mark, else the
+// encoding its declaration names (UTF-8, UTF-16 or Latin-1), else UTF-8.
 std::wstring DecodeForLines(std::string_view bytes) {
   auto b = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  if (bytes.size() >= 2 && ((b(0) == 0xFF && b(1) == 0xFE) || (b(0) == 0xFE && b(1) == 0xFF))) {
-    bool little = b(0) == 0xFF;
-    std::u16string units;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-      units += static_cast<char16_t>(little ? b(i) | b(i + 1) << 8 : b(i) << 8 | b(i + 1));
-    return base::FromUtf16(units);
-  }
+  if (bytes.size() >= 2 && b(0) == 0xFF && b(1) == 0xFE) return DecodeUtf16(bytes.substr(2), true);
+  if (bytes.size() >= 2 && b(0) == 0xFE && b(1) == 0xFF) return DecodeUtf16(bytes.substr(2), false);
+  if (bytes.size() >= 2 && b(0) == '<' && b(1) == 0) return DecodeUtf16(bytes, true);
+  if (bytes.size() >= 2 && b(0) == 0 && b(1) == '<') return DecodeUtf16(bytes, false);
   if (bytes.size() >= 3 && b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF) bytes.remove_prefix(3);
-  return base::FromUtf8(std::string(bytes));
+  if (IsSingleByteLatin(DeclaredEncoding(bytes))) {
+    std::wstring text;
+    text.reserve(bytes.size());
+    for (unsigned char c : bytes) text += static_cast<wchar_t>(c);
+    return text;
+  }
+  return core::FromUtf8(std::string(bytes));
 }
 
 // The first 40 characters of the 1-based line of the source text.
@@ -87,7 +121,7 @@ std::wstring SourceLine(std::string_view bytes, int line) {
 [[noreturn]] void RaiseNoParser() { throw DOMException(L"Microsoft MSXML is not installed"); }
 
 [[noreturn]] void RaiseParseError(const std::wstring& reason, int line, std::string_view bytes) {
-  throw EDOMParseError(base::Format(L"%s%s%s: %d%s%s",
+  throw EDOMParseError(core::Format(L"%s%s%s: %d%s%s",
                                     {reason, std::wstring(L"\r\n"), std::wstring(L"Line"), int64_t{line},
                                      std::wstring(L"\r\n"), SourceLine(bytes, line)}));
 }
@@ -98,7 +132,7 @@ XmlDocument ParseXmlDocument(std::string_view bytes) {
   platform::XmlParser* parser = platform::host().xml_parser;
   if (!parser) RaiseNoParser();
   if (bytes.size() > kMaxXmlDocumentBytes)
-    RaiseParseError(base::Format(L"The document is larger than %d bytes", {int64_t{kMaxXmlDocumentBytes}}), 0,
+    RaiseParseError(core::Format(L"The document is larger than %d bytes", {int64_t{kMaxXmlDocumentBytes}}), 0,
                     bytes);
   XmlDocument doc;
   TreeBuilder builder(doc);

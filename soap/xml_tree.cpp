@@ -1,6 +1,6 @@
 #include "soap/xml_tree.h"
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/xml_parser.h"
 
 namespace soap {
@@ -194,7 +194,7 @@ std::string WriteDocument(const XmlDocument& document) {
   item(L"standalone", document.standalone);
   out += L"?>";
   if (document.root) Write(out, *document.root);
-  return base::ToUtf8(out);
+  return core::ToUtf8(out);
 }
 
 }  // namespace soap

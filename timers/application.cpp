@@ -5,10 +5,10 @@
 #include <cwctype>
 #include <iostream>
 
-#include "base/exceptions.h"
-#include "base/format.h"
+#include "core/exceptions.h"
+#include "core/format.h"
 #include "base/paths.h"
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
 #include "platform/process_info.h"
@@ -21,7 +21,7 @@ std::atomic<TApplication*> the_application{nullptr};
 
 void ShowError(const std::wstring& caption, const std::wstring& text) {
   if (auto* dialogs = platform::host().dialogs) dialogs->show_message(caption, text, platform::DialogIcon::Error);
-  else std::cerr << base::ToUtf8(caption) << ": " << base::ToUtf8(text) << '\n';
+  else std::cerr << core::ToUtf8(caption) << ": " << core::ToUtf8(text) << '\n';
 }
 
 std::wstring ExecutableFileName() {
@@ -114,14 +114,14 @@ std::wstring TApplication::Title() const {
 void TApplication::HandleException(TComponent* Sender) {
   try {
     throw;
-  } catch (const base::EAbort&) {
+  } catch (const core::EAbort&) {
   } catch (const std::exception& e) {
     // The standard library's exceptions carry a message like ours do.
     if (OnException) {
       OnException(Sender, e);
       return;
     }
-    std::wstring text = base::ExceptionMessage(e);
+    std::wstring text = core::ExceptionMessage(e);
     if (!text.empty() && text.back() > L'.') text += L'.';
     ShowError(Title(), text);
   } catch (...) {
@@ -136,9 +136,9 @@ void HandleApplicationException(TComponent* Sender) {
   }
   try {
     throw;
-  } catch (const base::EAbort&) {
+  } catch (const core::EAbort&) {
   } catch (const std::exception& e) {
-    ShowError(L"Application Error", base::ExceptionMessage(e));
+    ShowError(L"Application Error", core::ExceptionMessage(e));
   } catch (...) {
     ShowUnknownException();
   }
@@ -147,7 +147,7 @@ void HandleApplicationException(TComponent* Sender) {
 std::wstring UnhandledExceptionText(const std::wstring& class_name, const std::wstring& module,
                                     uintptr_t address, const std::wstring& message) {
   const bool stop = !message.empty() && message.back() == L'.';
-  return base::Format(L"Exception %s in module %s at %p.\r\n%s%s\r\n",
+  return core::Format(L"Exception %s in module %s at %p.\r\n%s%s\r\n",
                       {class_name, module, static_cast<int64_t>(address), message, std::wstring(stop ? L"" : L".")});
 }
 

@@ -9,20 +9,26 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/host.h"
 #include "platform/threads.h"
 
 namespace timers {
 
-using Clock = std::chrono::steady_clock;
+namespace {
+
+// "Now" comes from the seam's monotonic clock, so tests can move it.
+uint64_t NowMs() { return platform::host().clock->monotonic_ms(); }
+
+}  // namespace
 
 class MessageQueue {
  public:
   struct Timer {
     WindowHandle window;
     uint32_t id;
-    Clock::duration interval;
-    Clock::time_point due;
+    uint64_t interval_ms;
+    uint64_t due_ms;
   };
 
   std::mutex mutex;
@@ -55,19 +61,20 @@ class MessageQueue {
         return true;
       }
       Timer* next = Earliest();
-      if (next) {
-        const auto now = Clock::now();
-        if (next->due <= now) {
-          if (out) {
-            *out = TMessage{next->window, WM_TIMER, next->id, 0};
-            // Missed periods do not pile up: the next period starts now.
-            next->due = now + next->interval;
-          }
-          return true;
+      const uint64_t now = next ? NowMs() : 0;
+      if (next && next->due_ms <= now) {
+        if (out) {
+          *out = TMessage{next->window, WM_TIMER, next->id, 0};
+          // Missed periods do not pile up: the next period starts now.
+          next->due_ms = now + next->interval_ms;
         }
+        return true;
       }
       if (!wait) return false;
-      if (next) arrived.wait_until(lock, next->due);
+      // The wait is a span computed now, not a reference into the timer
+      // list, which another thread may reallocate meanwhile. A clock that
+      // jumps wakes us through WakeAllQueues.
+      if (next) arrived.wait_for(lock, std::chrono::milliseconds(next->due_ms - now));
       else arrived.wait(lock);
     }
   }
@@ -86,7 +93,7 @@ class MessageQueue {
   Timer* Earliest() {
     Timer* next = nullptr;
     for (auto& t : timers)
-      if (!next || t.due < next->due) next = &t;
+      if (!next || t.due_ms < next->due_ms) next = &t;
     return next;
   }
 };
@@ -244,15 +251,29 @@ bool IsWindow(WindowHandle window) { return QueueOfWindow(window) != nullptr; }
 bool SetTimer(WindowHandle window, uint32_t id, uint32_t interval_ms) {
   auto queue = QueueOfWindow(window);
   if (!queue) return false;
-  const auto interval = std::chrono::milliseconds(std::max<uint32_t>(interval_ms, 1));
+  const uint64_t interval = std::max<uint32_t>(interval_ms, 1);
   {
     std::lock_guard lock(queue->mutex);
     if (!queue->windows.count(window)) return false;
     queue->DropTimer(window, id);
-    queue->timers.push_back({window, id, interval, Clock::now() + interval});
+    queue->timers.push_back({window, id, interval, NowMs() + interval});
   }
   queue->arrived.notify_all();  // a waiting thread must see the new deadline
   return true;
+}
+
+void WakeAllQueues() {
+  std::vector<std::shared_ptr<MessageQueue>> queues;
+  {
+    Directory& d = directory();
+    std::lock_guard lock(d.mutex);
+    for (auto& [thread, queue] : d.by_thread) queues.push_back(queue);
+  }
+  for (auto& queue : queues) {
+    // Taking the lock orders the wake-up after a waiter's look at the clock.
+    { std::lock_guard lock(queue->mutex); }
+    queue->arrived.notify_all();
+  }
 }
 
 bool KillTimer(WindowHandle window, uint32_t id) {

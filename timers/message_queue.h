@@ -4,6 +4,8 @@
 // timer ticks that are made up when the thread looks for messages and no
 // posted one is waiting (at most one pending tick per timer). The names keep
 // clear of the platform's, which <windows.h> turns into macros.
+// Threads: taking, waiting and creating windows act on the calling thread's
+// own queue; posting, timers and destroying windows may come from any thread.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -62,5 +64,9 @@ bool SetTimer(WindowHandle window, uint32_t id, uint32_t interval_ms);
 bool KillTimer(WindowHandle window, uint32_t id);
 
 uint32_t CurrentThreadId();
+
+// Every waiting thread looks at the clock again: for a clock that jumps
+// (tests), after each jump.
+void WakeAllQueues();
 
 }  // namespace timers

@@ -1,6 +1,6 @@
 #include "timers/timer.h"
 
-#include "base/exceptions.h"
+#include "core/exceptions.h"
 #include "timers/application.h"
 
 namespace timers {
@@ -40,7 +40,7 @@ void TTimer::UpdateTimer() {
   if (window_) KillTimer(window_, kTimerId);
   if (interval_ != 0 && enabled_ && on_timer_) {
     if (!window_) window_ = CreateMessageWindow([this](const TMessage& m) { WindowProcedure(m); });
-    if (!SetTimer(window_, kTimerId, interval_)) throw base::EOutOfResources(L"Not enough timers available");
+    if (!SetTimer(window_, kTimerId, interval_)) throw core::EOutOfResources(L"Not enough timers available");
   } else if (window_) {
     DestroyMessageWindow(window_);
     window_ = 0;

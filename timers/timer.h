@@ -1,6 +1,9 @@
 #pragma once
 // A periodic tick delivered inside the message loop of the thread that
 // armed it, never overlapping that thread's other work.
+// Threads: a timer has no lock. Arm, disarm and assign it on one thread at
+// a time; the thread that arms a timer without a window becomes its thread,
+// and its handler runs there only.
 #include <cstdint>
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "platform/memory_registry.h"
+#include "platform/sim/memory_registry.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/base_services.h"
 

@@ -13,7 +13,7 @@ namespace platform::posix {
 
 class PosixProfile : public Profile {
  public:
-  bool write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+  core::Status write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                     const std::wstring& value) override;
   std::wstring read_string(const std::wstring& file, const std::wstring& section,
                            const std::wstring& key, const std::wstring& fallback) override;
@@ -21,7 +21,7 @@ class PosixProfile : public Profile {
 
 class PosixShell : public Shell {
  public:
-  void start_hidden(const std::wstring& file, const std::wstring& parameters,
+  core::Status start_hidden(const std::wstring& file, const std::wstring& parameters,
                     const std::wstring& directory) override;
 };
 
@@ -40,7 +40,7 @@ class PosixProcessInfo : public ProcessInfo {
 
 class PosixThreads : public Threads {
  public:
-  std::unique_ptr<ThreadHandle> create_suspended(std::function<void()> body) override;
+  core::Result<std::unique_ptr<ThreadHandle>> create_suspended(std::function<void()> body) override;
   uint32_t current_thread_id() override;
   void name_current_thread(const char* name) override;
   void at_current_thread_exit(void (*cleanup)(void*), void* value) override;
@@ -64,7 +64,6 @@ class PosixLocale : public Locale {
 class PosixSystemErrors : public SystemErrors {
  public:
   std::wstring text(uint32_t code) override;
-  uint32_t last_error() override;
 };
 
 // Parks the calling thread while another thread holds it suspended; the

@@ -1,12 +1,12 @@
 #include <cstdio>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/posix/service_services.h"
 
 namespace platform::posix {
 
 bool StdoutConsole::write_text(const std::wstring& text) {
-  const std::string bytes = base::ToUtf8(text);
+  const std::string bytes = core::ToUtf8(text);
   return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
 }
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "base/text.h"
-#include "base/utf.h"
+#include "core/text.h"
+#include "core/utf.h"
 
 namespace platform::posix {
 
@@ -24,7 +24,7 @@ using core::FailureKind;
 using core::Status;
 namespace err = http_error;
 
-std::string Narrow(const std::wstring& text) { return base::ToUtf8(text); }
+std::string Narrow(const std::wstring& text) { return core::ToUtf8(text); }
 
 Status FromCurl(CURLcode code) {
   switch (code) {
@@ -112,7 +112,7 @@ class CurlRequest : public HttpRequest {
     if (received_) {
       const std::string wanted = Narrow(name);
       for (const auto& [key, value] : response_headers_)
-        if (base::SameTextAscii(base::FromUtf8(key), base::FromUtf8(wanted))) return base::FromUtf8(value);
+        if (core::SameTextAscii(core::FromUtf8(key), core::FromUtf8(wanted))) return core::FromUtf8(value);
     }
     return Status::SystemError(err::kHeaderNotFound);
   }
@@ -218,7 +218,7 @@ class CurlRequest : public HttpRequest {
       size_t code_at = line.find(' ');
       size_t text_at = code_at == std::string::npos ? std::string::npos : line.find(' ', code_at + 1);
       request->status_ = code_at == std::string::npos ? 0 : std::strtoul(line.c_str() + code_at + 1, nullptr, 10);
-      request->status_text_ = text_at == std::string::npos ? L"" : base::FromUtf8(line.substr(text_at + 1));
+      request->status_text_ = text_at == std::string::npos ? L"" : core::FromUtf8(line.substr(text_at + 1));
     } else if (size_t colon = line.find(':'); colon != std::string::npos) {
       size_t value_at = line.find_first_not_of(" \t", colon + 1);
       request->response_headers_.emplace_back(line.substr(0, colon),
@@ -298,18 +298,18 @@ core::Result<HttpUrl> CurlHttp::crack_url(const std::wstring& url) {
   CurlUrl parsed;
   CURLUcode code = curl_url_set(parsed.handle, CURLUPART_URL, Narrow(url).c_str(), CURLU_NON_SUPPORT_SCHEME);
   if (code != CURLUE_OK) return Status::SystemError(err::kInvalidUrl);
-  const std::wstring scheme = base::FromUtf8(parsed.Part(CURLUPART_SCHEME));
+  const std::wstring scheme = core::FromUtf8(parsed.Part(CURLUPART_SCHEME));
   HttpUrl result;
-  if (base::SameTextAscii(scheme, L"https")) result.secure = true;
-  else if (!base::SameTextAscii(scheme, L"http")) return Status::SystemError(err::kUnrecognizedScheme);
-  result.host = base::FromUtf8(parsed.Part(CURLUPART_HOST));
+  if (core::SameTextAscii(scheme, L"https")) result.secure = true;
+  else if (!core::SameTextAscii(scheme, L"http")) return Status::SystemError(err::kUnrecognizedScheme);
+  result.host = core::FromUtf8(parsed.Part(CURLUPART_HOST));
   if (result.host.empty()) return Status::SystemError(err::kInvalidUrl);
   result.port = static_cast<uint16_t>(std::stoul(parsed.Part(CURLUPART_PORT, CURLU_DEFAULT_PORT)));
   std::string path = parsed.Part(CURLUPART_PATH);
   std::string query = parsed.Part(CURLUPART_QUERY);
   if (path.empty()) path = "/";
   if (!query.empty()) path += "?" + query;
-  result.path = base::FromUtf8(path);
+  result.path = core::FromUtf8(path);
   return result;
 }
 

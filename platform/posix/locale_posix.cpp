@@ -4,7 +4,7 @@
 
 #include <cwchar>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/posix/base_services.h"
 
 namespace platform::posix {
@@ -18,7 +18,7 @@ locale_t ProcessLocale() {
   return loc;
 }
 
-std::wstring Info(nl_item item) { return base::FromUtf8(nl_langinfo_l(item, ProcessLocale())); }
+std::wstring Info(nl_item item) { return core::FromUtf8(nl_langinfo_l(item, ProcessLocale())); }
 
 // The first character between two fields of a format such as "%d/%m/%Y".
 wchar_t SeparatorOf(const std::wstring& format, wchar_t fallback) {

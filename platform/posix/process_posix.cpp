@@ -5,7 +5,7 @@
 #include <iterator>
 #include <thread>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/posix/base_services.h"
 
 namespace platform::posix {
@@ -14,7 +14,7 @@ std::wstring PosixProcessInfo::executable_path() {
   char buffer[4096];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (n <= 0) return L"";
-  return base::FromUtf8(std::string(buffer, static_cast<size_t>(n)));
+  return core::FromUtf8(std::string(buffer, static_cast<size_t>(n)));
 }
 
 // Linux keeps the arguments apart; they are joined as Windows would show
@@ -26,7 +26,7 @@ std::wstring PosixProcessInfo::command_line() {
   for (size_t start = 0; start < raw.size();) {
     size_t end = raw.find('\0', start);
     if (end == std::string::npos) end = raw.size();
-    std::wstring argument = base::FromUtf8(raw.substr(start, end - start));
+    std::wstring argument = core::FromUtf8(raw.substr(start, end - start));
     if (argument.find(L' ') != std::wstring::npos) argument = L'"' + argument + L'"';
     line += (line.empty() ? L"" : L" ") + argument;
     start = end + 1;

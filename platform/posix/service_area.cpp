@@ -1,15 +1,15 @@
 #include "platform/posix/backend.h"
 #include "platform/posix/service_services.h"
-#include "platform/recorded_event_log.h"
-#include "platform/simulated_service_control.h"
-#include "platform/simulated_service_database.h"
+#include "platform/sim/recorded_event_log.h"
+#include "platform/sim/simulated_service_control.h"
+#include "platform/sim/simulated_service_database.h"
 
 namespace platform::posix {
 
 // No control manager, service database or event log exists here: in-process stand-ins take
 // their place, and a process nobody started as a service gets 1063.
 void install_service_area(Host& host) {
-  static SimulatedServiceControl service_control(&set_last_error);
+  static SimulatedServiceControl service_control;
   static RecordedEventLog event_log;
   static StderrDialogs dialogs;
   static SimulatedServiceDatabase service_database;

@@ -1,13 +1,13 @@
 // Linux has no desktop for a service's dialogs: the text goes to stderr.
 #include <iostream>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/posix/service_services.h"
 
 namespace platform::posix {
 
 void StderrDialogs::show_message(const std::wstring& caption, const std::wstring& text, DialogIcon) {
-  std::cerr << base::ToUtf8(caption) << ": " << base::ToUtf8(text) << std::endl;
+  std::cerr << core::ToUtf8(caption) << ": " << core::ToUtf8(text) << std::endl;
 }
 
 }  // namespace platform::posix

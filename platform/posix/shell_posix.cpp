@@ -9,8 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/exceptions.h"
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/base_services.h"
 
@@ -29,10 +28,10 @@ std::vector<std::string> SplitParameters(const std::string& parameters) {
 
 }  // namespace
 
-void PosixShell::start_hidden(const std::wstring& file, const std::wstring& parameters,
+core::Status PosixShell::start_hidden(const std::wstring& file, const std::wstring& parameters,
                               const std::wstring& directory) {
-  const std::string program = base::ToUtf8(file);
-  std::vector<std::string> words = SplitParameters(base::ToUtf8(parameters));
+  const std::string program = core::ToUtf8(file);
+  std::vector<std::string> words = SplitParameters(core::ToUtf8(parameters));
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (auto& word : words) argv.push_back(word.data());
@@ -40,20 +39,18 @@ void PosixShell::start_hidden(const std::wstring& file, const std::wstring& para
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  const std::string dir = base::ToUtf8(directory);
+  const std::string dir = core::ToUtf8(directory);
   if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
   pid_t pid = 0;
   int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    set_last_error(errno_to_win32(rc));
-    base::RaiseOSError(errno_to_win32(rc));
-  }
+  if (rc != 0) return core::Status::SystemError(errno_to_win32(rc));
   std::thread([pid] {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
   }).detach();
+  return core::Status::Ok();
 }
 
 }  // namespace platform::posix

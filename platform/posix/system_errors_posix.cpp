@@ -9,8 +9,6 @@
 namespace platform::posix {
 namespace {
 
-thread_local uint32_t last_error_code = 0;
-
 const std::map<uint32_t, std::wstring>& Texts() {
   static const std::map<uint32_t, std::wstring> texts = {
       {1, L"Incorrect function."},
@@ -43,8 +41,6 @@ const std::map<uint32_t, std::wstring>& Texts() {
 
 }  // namespace
 
-void set_last_error(uint32_t code) { last_error_code = code; }
-
 uint32_t errno_to_win32(int error) {
   switch (error) {
     case 0: return 0;
@@ -63,7 +59,5 @@ std::wstring PosixSystemErrors::text(uint32_t code) {
   auto it = Texts().find(code);
   return it == Texts().end() ? std::wstring() : it->second;
 }
-
-uint32_t PosixSystemErrors::last_error() { return last_error_code; }
 
 }  // namespace platform::posix

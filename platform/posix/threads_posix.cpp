@@ -7,8 +7,10 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
+#include "platform/posix/backend.h"
 #include "platform/posix/base_services.h"
 #include "platform/thread_exit_list.h"
 
@@ -64,7 +66,7 @@ class PosixThreadHandle : public ThreadHandle {
     else thread_.detach();
   }
 
-  uint32_t resume() override {
+  core::Result<uint32_t> resume() override {
     std::lock_guard lock(state_->mutex);
     uint32_t previous = state_->suspend_count;
     if (previous > 0) --state_->suspend_count;
@@ -72,13 +74,13 @@ class PosixThreadHandle : public ThreadHandle {
     return previous;
   }
 
-  uint32_t suspend() override {
+  core::Result<uint32_t> suspend() override {
     std::lock_guard lock(state_->mutex);
     return state_->suspend_count++;
   }
 
   // Unprivileged Linux threads share one scheduling class; nothing to set.
-  void set_priority(ThreadPriority) override {}
+  core::Status set_priority(ThreadPriority) override { return core::Status::Ok(); }
 
   void wait() override {
     std::unique_lock lock(state_->mutex);
@@ -98,8 +100,12 @@ void honour_suspension() {
   if (current_state) WaitUntilResumed(*current_state);
 }
 
-std::unique_ptr<ThreadHandle> PosixThreads::create_suspended(std::function<void()> body) {
-  return std::make_unique<PosixThreadHandle>(std::move(body));
+core::Result<std::unique_ptr<ThreadHandle>> PosixThreads::create_suspended(std::function<void()> body) {
+  try {
+    return std::unique_ptr<ThreadHandle>(std::make_unique<PosixThreadHandle>(std::move(body)));
+  } catch (const std::system_error&) {
+    return core::Status::SystemError(kNotEnoughMemory);
+  }
 }
 
 uint32_t PosixThreads::current_thread_id() { return static_cast<uint32_t>(syscall(SYS_gettid)); }

@@ -9,8 +9,8 @@
 #include <memory>
 #include <mutex>
 
-#include "base/format.h"
-#include "base/utf.h"
+#include "core/format.h"
+#include "core/utf.h"
 
 namespace platform::posix {
 namespace {
@@ -20,6 +20,10 @@ struct ParseState {
   unsigned max_depth = 0;
   std::wstring refusal;  // set when we stopped the parser ourselves
   int refusal_line = 0;
+  // The parser goes on after a fault and reports what follows from it; the
+  // first error is the one that names the fault, as XmlLite's only one does.
+  std::wstring first_error;
+  int first_error_line = 0;
 };
 
 ParseState& StateOf(void* ctx) { return *static_cast<ParseState*>(static_cast<xmlParserCtxtPtr>(ctx)->_private); }
@@ -46,7 +50,7 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
                     const xmlChar** attributes) {
   ParseState& state = StateOf(ctx);
   if (++state.depth > state.max_depth) {
-    Refuse(ctx, base::Format(L"The document is nested deeper than %d elements", {int64_t{state.max_depth}}));
+    Refuse(ctx, core::Format(L"The document is nested deeper than %d elements", {int64_t{state.max_depth}}));
     return;
   }
   xmlSAX2StartElementNs(ctx, localname, prefix, uri, nb_namespaces, namespaces, nb_attributes, nb_defaulted,
@@ -58,14 +62,22 @@ void OnEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, co
   xmlSAX2EndElementNs(ctx, localname, prefix, uri);
 }
 
-void IgnoreError(void*, xmlErrorPtr) {}
+std::wstring ErrorText(const xmlError& error);
+
+void RecordFirstError(void* ctx, xmlErrorPtr error) {
+  if (!error || error->level < XML_ERR_ERROR) return;
+  ParseState& state = StateOf(ctx);
+  if (!state.first_error.empty()) return;
+  state.first_error = ErrorText(*error);
+  state.first_error_line = error->line;
+}
 
 xmlParserInputPtr RefuseExternalEntity(const char*, const char*, xmlParserCtxtPtr ctxt) {
   if (ctxt) xmlStopParser(ctxt);
   return nullptr;
 }
 
-std::wstring Text(const xmlChar* s) { return s ? base::FromUtf8(reinterpret_cast<const char*>(s)) : L""; }
+std::wstring Text(const xmlChar* s) { return s ? core::FromUtf8(reinterpret_cast<const char*>(s)) : L""; }
 
 std::wstring QualifiedName(const xmlChar* prefix, const xmlChar* name) {
   return prefix ? Text(prefix) + L":" + Text(name) : Text(name);
@@ -103,16 +115,11 @@ void Emit(xmlDocPtr doc, xmlNodePtr node, XmlEventSink& sink) {
   }
 }
 
-std::wstring LastErrorText(xmlParserCtxtPtr ctxt, int& line) {
-  xmlErrorPtr error = xmlCtxtGetLastError(ctxt);
-  if (!error || !error->message) {
-    line = 0;
-    return L"The document is not well-formed";
-  }
-  line = error->line;
-  std::wstring text = Text(reinterpret_cast<const xmlChar*>(error->message));
+std::wstring ErrorText(const xmlError& error) {
+  if (!error.message) return L"The document is not well-formed";
+  std::wstring text = Text(reinterpret_cast<const xmlChar*>(error.message));
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
-  return text;
+  return text.empty() ? L"The document is not well-formed" : text;
 }
 
 }  // namespace
@@ -142,7 +149,7 @@ std::optional<XmlParseFailure> Libxml2Parser::parse(std::string_view bytes, cons
   sax->getParameterEntity = OnGetEntity;
   sax->startElementNs = OnStartElement;
   sax->endElementNs = OnEndElement;
-  sax->serror = IgnoreError;
+  sax->serror = RecordFirstError;
   sax->warning = nullptr;
 
   xmlParseDocument(ctxt.get());
@@ -153,9 +160,8 @@ std::optional<XmlParseFailure> Libxml2Parser::parse(std::string_view bytes, cons
   // An undeclared prefix is only a namespace error to libxml2; it fails the
   // document here, as it does for XmlLite.
   if (!ctxt->wellFormed || !ctxt->nsWellFormed || !doc) {
-    XmlParseFailure failure;
-    failure.reason = LastErrorText(ctxt.get(), failure.line);
-    return failure;
+    if (state.first_error.empty()) return XmlParseFailure{XmlParseFailure::Kind::syntax, ErrorText({}), 0};
+    return XmlParseFailure{XmlParseFailure::Kind::syntax, state.first_error, state.first_error_line};
   }
   for (xmlNodePtr node = doc->children; node; node = node->next)
     if (node->type == XML_ELEMENT_NODE) EmitElement(doc.get(), node, sink);

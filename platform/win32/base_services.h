@@ -20,7 +20,7 @@ class Win32Registry : public Registry {
 
 class Win32Profile : public Profile {
  public:
-  bool write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+  core::Status write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                     const std::wstring& value) override;
   std::wstring read_string(const std::wstring& file, const std::wstring& section,
                            const std::wstring& key, const std::wstring& fallback) override;
@@ -28,7 +28,7 @@ class Win32Profile : public Profile {
 
 class Win32Shell : public Shell {
  public:
-  void start_hidden(const std::wstring& file, const std::wstring& parameters,
+  core::Status start_hidden(const std::wstring& file, const std::wstring& parameters,
                     const std::wstring& directory) override;
 };
 
@@ -47,7 +47,7 @@ class Win32ProcessInfo : public ProcessInfo {
 
 class Win32Threads : public Threads {
  public:
-  std::unique_ptr<ThreadHandle> create_suspended(std::function<void()> body) override;
+  core::Result<std::unique_ptr<ThreadHandle>> create_suspended(std::function<void()> body) override;
   uint32_t current_thread_id() override;
   void name_current_thread(const char* name) override;
   void at_current_thread_exit(void (*cleanup)(void*), void* value) override;
@@ -70,7 +70,6 @@ class Win32Locale : public Locale {
 class Win32SystemErrors : public SystemErrors {
  public:
   std::wstring text(uint32_t code) override;
-  uint32_t last_error() override;
 };
 
 }  // namespace platform::win32

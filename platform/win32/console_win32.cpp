@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/win32/service_services.h"
 
 namespace platform::win32 {
@@ -35,7 +35,7 @@ bool WriteBytes(HANDLE out, const std::string& bytes) {
 bool Win32Console::write_text(const std::wstring& text) {
   const std::wstring lines = WithCrLf(text);
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (Redirected(out)) return WriteBytes(out, base::ToUtf8(lines));
+  if (Redirected(out)) return WriteBytes(out, core::ToUtf8(lines));
   if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return false;
   const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, 0, nullptr);

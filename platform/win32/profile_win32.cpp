@@ -20,10 +20,11 @@ void CreateUnicodeFileIfMissing(const std::wstring& file) {
 
 }  // namespace
 
-bool Win32Profile::write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+core::Status Win32Profile::write_string(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                                 const std::wstring& value) {
   CreateUnicodeFileIfMissing(file);
-  return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
+  if (WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str())) return core::Status::Ok();
+  return core::Status::SystemError(GetLastError());
 }
 
 std::wstring Win32Profile::read_string(const std::wstring& file, const std::wstring& section,

@@ -35,14 +35,15 @@ uint32_t Win32ServiceControl::run_dispatcher(const std::vector<std::wstring>& se
 
 // The extended registration carries the entry point as its context, so one
 // platform handler serves every service.
-ServiceStatusHandle Win32ServiceControl::register_control_handler(const std::wstring& service_name,
+core::Result<ServiceStatusHandle> Win32ServiceControl::register_control_handler(const std::wstring& service_name,
                                                                   ServiceController controller) {
   SERVICE_STATUS_HANDLE handle =
       RegisterServiceCtrlHandlerExW(service_name.c_str(), &ControlHandler, reinterpret_cast<void*>(controller));
+  if (!handle) return core::Status::SystemError(GetLastError());
   return reinterpret_cast<ServiceStatusHandle>(handle);
 }
 
-bool Win32ServiceControl::set_status(ServiceStatusHandle handle, const ServiceStatus& status) {
+core::Status Win32ServiceControl::set_status(ServiceStatusHandle handle, const ServiceStatus& status) {
   SERVICE_STATUS s;
   s.dwServiceType = status.service_type;
   s.dwCurrentState = status.current_state;
@@ -51,7 +52,8 @@ bool Win32ServiceControl::set_status(ServiceStatusHandle handle, const ServiceSt
   s.dwServiceSpecificExitCode = status.service_specific_exit_code;
   s.dwCheckPoint = status.check_point;
   s.dwWaitHint = status.wait_hint;
-  return SetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(handle), &s) != FALSE;
+  if (SetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(handle), &s)) return core::Status::Ok();
+  return core::Status::SystemError(GetLastError());
 }
 
 }  // namespace platform::win32

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "platform/win32/service_services.h"
 
 namespace platform::win32 {
@@ -11,7 +11,7 @@ namespace platform::win32 {
 void Win32Dialogs::show_message(const std::wstring& caption, const std::wstring& text, DialogIcon icon) {
   const UINT style = MB_OK | MB_TASKMODAL | (icon == DialogIcon::Error ? MB_ICONERROR : MB_ICONINFORMATION);
   if (MessageBoxW(nullptr, text.c_str(), caption.c_str(), style) > 0) return;
-  const std::string line = base::ToUtf8(caption + L": " + text + L"\n");
+  const std::string line = core::ToUtf8(caption + L": " + text + L"\n");
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }

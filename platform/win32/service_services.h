@@ -11,16 +11,16 @@ namespace platform::win32 {
 class Win32ServiceControl : public ServiceControl {
  public:
   uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
-  ServiceStatusHandle register_control_handler(const std::wstring& service_name,
+  core::Result<ServiceStatusHandle> register_control_handler(const std::wstring& service_name,
                                                ServiceController controller) override;
-  bool set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;
+  core::Status set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;
 };
 
 class Win32EventLog : public EventLog {
  public:
-  EventSourceHandle register_source(const std::wstring& source_name) override;
+  core::Result<EventSourceHandle> register_source(const std::wstring& source_name) override;
   void deregister_source(EventSourceHandle source) override;
-  bool report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
+  core::Status report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
               const std::wstring& message) override;
 };
 

@@ -13,6 +13,4 @@ std::wstring Win32SystemErrors::text(uint32_t code) {
   return n == 0 ? std::wstring() : std::wstring(buffer, buffer + n);
 }
 
-uint32_t Win32SystemErrors::last_error() { return GetLastError(); }
-
 }  // namespace platform::win32

@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include "base/exceptions.h"
 #include "platform/thread_exit_list.h"
 #include "platform/win32/base_services.h"
 
@@ -9,20 +8,25 @@ namespace {
 
 class Win32ThreadHandle : public ThreadHandle {
  public:
-  explicit Win32ThreadHandle(std::function<void()> body) : body_(std::move(body)) {
-    handle_ = CreateThread(nullptr, 0, &Win32ThreadHandle::Procedure, this, CREATE_SUSPENDED, &id_);
-    if (!handle_) base::RaiseLastOSError();
+  explicit Win32ThreadHandle(std::function<void()> body) : body_(std::move(body)) {}
+  ~Win32ThreadHandle() override {
+    if (handle_) CloseHandle(handle_);
   }
-  ~Win32ThreadHandle() override { CloseHandle(handle_); }
 
-  uint32_t resume() override { return Checked(ResumeThread(handle_)); }
-  uint32_t suspend() override { return Checked(SuspendThread(handle_)); }
+  core::Status Create() {
+    handle_ = CreateThread(nullptr, 0, &Win32ThreadHandle::Procedure, this, CREATE_SUSPENDED, &id_);
+    return handle_ ? core::Status::Ok() : core::Status::SystemError(GetLastError());
+  }
 
-  void set_priority(ThreadPriority priority) override {
+  core::Result<uint32_t> resume() override { return Checked(ResumeThread(handle_)); }
+  core::Result<uint32_t> suspend() override { return Checked(SuspendThread(handle_)); }
+
+  core::Status set_priority(ThreadPriority priority) override {
     static constexpr int kLevels[] = {THREAD_PRIORITY_IDLE,   THREAD_PRIORITY_LOWEST,
                                       THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
                                       THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST};
-    if (!SetThreadPriority(handle_, kLevels[static_cast<int>(priority)])) base::RaiseLastOSError();
+    if (SetThreadPriority(handle_, kLevels[static_cast<int>(priority)])) return core::Status::Ok();
+    return core::Status::SystemError(GetLastError());
   }
 
   void wait() override { WaitForSingleObject(handle_, INFINITE); }
@@ -34,9 +38,9 @@ class Win32ThreadHandle : public ThreadHandle {
     return 0;
   }
 
-  static uint32_t Checked(DWORD previous) {
-    if (previous == static_cast<DWORD>(-1)) base::RaiseLastOSError();
-    return previous;
+  static core::Result<uint32_t> Checked(DWORD previous) {
+    if (previous == static_cast<DWORD>(-1)) return core::Status::SystemError(GetLastError());
+    return static_cast<uint32_t>(previous);
   }
 
   std::function<void()> body_;
@@ -46,8 +50,10 @@ class Win32ThreadHandle : public ThreadHandle {
 
 }  // namespace
 
-std::unique_ptr<ThreadHandle> Win32Threads::create_suspended(std::function<void()> body) {
-  return std::make_unique<Win32ThreadHandle>(std::move(body));
+core::Result<std::unique_ptr<ThreadHandle>> Win32Threads::create_suspended(std::function<void()> body) {
+  auto thread = std::make_unique<Win32ThreadHandle>(std::move(body));
+  if (core::Status created = thread->Create(); !created.ok()) return created;
+  return std::unique_ptr<ThreadHandle>(std::move(thread));
 }
 
 uint32_t Win32Threads::current_thread_id() { return GetCurrentThreadId(); }

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/exceptions.h"
+#include "core/exceptions.h"
 #include "platform/host.h"
 #include "soap/IcoKelvo1.h"
 #include "soap/converter.h"
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (m.ResultInfo == &DoubleTypeInfo()) context.SetResultPointer(&real);
     try {
       converter.ProcessResponse(bytes, md, m, context, nullptr);
-    } catch (const base::Exception&) {
+    } catch (const core::Exception&) {
     }
   }
   return 0;

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   wsdl.Location = L"http://central:5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo";
   try {
     wsdl.LoadFromBytes(std::string_view(reinterpret_cast<const char*>(data), size));
-  } catch (const base::Exception&) {
+  } catch (const core::Exception&) {
     return 0;
   }
   Query(wsdl, L"IcoKelvoservice", L"IcoKelvoPort");

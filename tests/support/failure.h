@@ -2,7 +2,7 @@
 #include <functional>
 #include <string>
 
-#include "base/exceptions.h"
+#include "core/exceptions.h"
 
 namespace testing_support {
 
@@ -11,7 +11,7 @@ namespace testing_support {
 inline std::wstring FailureMessage(const std::function<void()>& action) {
   try {
     action();
-  } catch (const base::Exception& e) {
+  } catch (const core::Exception& e) {
     return e.Message();
   }
   return L"";

@@ -1,13 +1,13 @@
 #include "support/fakes.h"
 
-#include "base/exceptions.h"
 
 namespace testing_support {
 
-void RecordingShell::start_hidden(const std::wstring& file, const std::wstring& parameters,
+core::Status RecordingShell::start_hidden(const std::wstring& file, const std::wstring& parameters,
                                   const std::wstring& directory) {
-  if (fail) base::RaiseOSError(2);
+  if (core::Status planned = faults.Next("start_hidden"); !planned.ok()) return planned;
   calls.push_back({file, parameters, directory});
+  return core::Status::Ok();
 }
 
 }  // namespace testing_support

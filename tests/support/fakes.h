@@ -2,6 +2,7 @@
 // Fakes for the platform seam, for cases the real platform cannot produce
 // on demand: a chosen local time, a chosen locale, a launch that is only
 // recorded, sleeps that return at once.
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "platform/locale.h"
 #include "platform/process_info.h"
 #include "platform/shell.h"
+#include "platform/sim/fault_plan.h"
 
 namespace testing_support {
 
@@ -21,7 +23,12 @@ class FixedClock : public platform::Clock {
     std::lock_guard lock(mutex_);
     return now;
   }
-  uint64_t monotonic_ms() override { return 0; }
+  // Real monotonic time, so timers run as usual under a fixed local time.
+  uint64_t monotonic_ms() override {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+  }
   void set(uint16_t y, uint16_t mo, uint16_t d, uint16_t h, uint16_t mi, uint16_t s = 0) {
     std::lock_guard lock(mutex_);
     now = {y, mo, d, h, mi, s, 0};
@@ -60,8 +67,8 @@ struct ShellCall {
 class RecordingShell : public platform::Shell {
  public:
   std::vector<ShellCall> calls;
-  bool fail = false;
-  void start_hidden(const std::wstring& file, const std::wstring& parameters,
+  platform::FaultPlan faults;  // "start_hidden"
+  core::Status start_hidden(const std::wstring& file, const std::wstring& parameters,
                     const std::wstring& directory) override;
 };
 

@@ -44,7 +44,7 @@ class FakeKelvo {
 
   std::shared_ptr<soap::IcoKelvo> Obtain() {
     journal_.Add("obtain");
-    if (fail_obtain) throw base::Exception(L"Interface not supported");
+    if (fail_obtain) throw core::Exception(L"Interface not supported");
     Journal* journal = &journal_;
     return std::shared_ptr<soap::IcoKelvo>(new Service(*this), [journal](soap::IcoKelvo* s) {
       journal->Add("release");
@@ -58,7 +58,7 @@ class FakeKelvo {
     explicit Service(FakeKelvo& owner) : owner_(owner) {}
     std::wstring TestaConexao() override {
       owner_.journal_.Add("TestaConexao");
-      if (owner_.fail_testa) throw base::Exception(L"Server unavailable");
+      if (owner_.fail_testa) throw core::Exception(L"Server unavailable");
       return owner_.testa;
     }
     std::wstring BuscaSolic() override {
@@ -86,7 +86,7 @@ class FakeKelvo {
    private:
     [[noreturn]] void Unexpected() {
       owner_.journal_.Add("unexpected call");
-      throw base::Exception(L"Not an operation of the poll");
+      throw core::Exception(L"Not an operation of the poll");
     }
     FakeKelvo& owner_;
   };

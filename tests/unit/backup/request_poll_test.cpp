@@ -48,7 +48,7 @@ class RequestPoll : public testing::Test {
                        [this] { return kelvo.Obtain(); },
                        [this] {
                          journal.Add("launch");
-                         if (fail_launch) throw base::Exception(L"launch failed");
+                         if (fail_launch) throw core::Exception(L"launch failed");
                          return true;
                        }});
     return journal.Events();

@@ -4,7 +4,7 @@
 
 #include "backup/schedule.h"
 #include "platform/host.h"
-#include "platform/memory_registry.h"
+#include "platform/sim/memory_registry.h"
 #include "support/failure.h"
 
 using namespace backup;
@@ -15,6 +15,10 @@ namespace {
 
 const std::wstring kMain = L"Software\\Tav7Backup";
 const std::wstring kHours = L"Software\\Tav7Backup\\Horarios";
+// The registry value names as the configuration tools write them, Sunday
+// first; spelt out here, not taken from the code under test.
+const wchar_t* const kWeekdayValues[9] = {nullptr,      L"Domingo", L"Segunda",      L"Ter\u00E7a", L"Quarta",
+                                          L"Quinta",    L"Sexta",   L"S\u00E1bado", L"Todo Dia"};
 
 class ScheduleLoad : public testing::Test {
  protected:
@@ -26,8 +30,8 @@ class ScheduleLoad : public testing::Test {
     HourSlots = {};
   }
   void Weekdays(std::initializer_list<int> trueOnes) {
-    for (int i = 1; i <= 8; ++i) registry.set(kMain, DayNames[i], reg_dword(0));
-    for (int i : trueOnes) registry.set(kMain, DayNames[i], reg_dword(1));
+    for (int i = 1; i <= 8; ++i) registry.set(kMain, kWeekdayValues[i], reg_dword(0));
+    for (int i : trueOnes) registry.set(kMain, kWeekdayValues[i], reg_dword(1));
   }
   void Hours(std::initializer_list<int> enabled) {
     wchar_t name[8];
@@ -133,6 +137,6 @@ TEST_F(ScheduleLoad, BadValuesFailNamingTheValue) {
 TEST_F(ScheduleLoad, HoursKeyThatCannotBeCreatedSendsReadsToTheMainKey) {
   registry.set(kMain, L"SERVICO", reg_string(L"S"));
   Weekdays({2});
-  registry.refuse_key_creation(true);
+  registry.faults.Fail("create_key", 1, 5, platform::FaultPlan::Repeat::FromThenOn);
   EXPECT_EQ(LoadFailure(), L"Failed to get data for '00:00'");
 }

@@ -16,10 +16,10 @@
 #include "central_service.h"
 #include "platform/host.h"
 #include "platform/http.h"
-#include "platform/memory_registry.h"
-#include "platform/recorded_event_log.h"
+#include "platform/sim/memory_registry.h"
+#include "platform/sim/recorded_event_log.h"
 #include "platform/sim/simulated_connectivity.h"
-#include "platform/simulated_service_control.h"
+#include "platform/sim/simulated_service_control.h"
 #include "platform/threads.h"
 #include "service/status_report.h"
 #include "soap/http_transport.h"
@@ -98,9 +98,11 @@ class RecordingThreads : public platform::Threads {
   int created = 0;
   bool refuse_priority = false;
 
-  std::unique_ptr<platform::ThreadHandle> create_suspended(std::function<void()> body) override {
+  core::Result<std::unique_ptr<platform::ThreadHandle>> create_suspended(std::function<void()> body) override {
     ++created;
-    return std::make_unique<Handle>(*this, real_.create_suspended(std::move(body)));
+    auto real = real_.create_suspended(std::move(body));
+    if (!real.ok()) return real.status();
+    return std::unique_ptr<platform::ThreadHandle>(std::make_unique<Handle>(*this, std::move(real.value())));
   }
   uint32_t current_thread_id() override { return real_.current_thread_id(); }
   void name_current_thread(const char* name) override { real_.name_current_thread(name); }
@@ -113,12 +115,12 @@ class RecordingThreads : public platform::Threads {
    public:
     Handle(RecordingThreads& owner, std::unique_ptr<platform::ThreadHandle> real)
         : owner_(owner), real_(std::move(real)) {}
-    uint32_t resume() override { return real_->resume(); }
-    uint32_t suspend() override { return real_->suspend(); }
-    void set_priority(platform::ThreadPriority p) override {
-      if (owner_.refuse_priority) throw base::EOSError(5, L"Access is denied");
+    core::Result<uint32_t> resume() override { return real_->resume(); }
+    core::Result<uint32_t> suspend() override { return real_->suspend(); }
+    core::Status set_priority(platform::ThreadPriority p) override {
+      if (owner_.refuse_priority) return core::Status::SystemError(5);  // access denied
       owner_.priorities.push_back(p);
-      real_->set_priority(p);
+      return real_->set_priority(p);
     }
     void wait() override { real_->wait(); }
     uint32_t id() const override { return real_->id(); }
@@ -541,7 +543,7 @@ TEST_F(ServiceModule, AfterInstallDescribesTheInstalledServiceOnly) {
   EXPECT_FALSE(registry.get(L"SYSTEM\\CurrentControlSet\\Services\\TavBackup", L"Description"));
 
   module->DescribeService = [](const std::wstring&, const std::wstring&) {
-    throw base::EOSError(5, L"Access is denied");
+    throw core::EOSError(5, L"Access is denied");
   };
-  EXPECT_THROW(module->AfterInstall()(module.get()), base::EOSError);
+  EXPECT_THROW(module->AfterInstall()(module.get()), core::EOSError);
 }

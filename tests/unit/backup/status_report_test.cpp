@@ -12,14 +12,14 @@
 #include "backup/status_report.h"
 #include "backup/status_text.h"
 #include "base/ini_file.h"
-#include "base/utf.h"
+#include "core/utf.h"
 #include "central_service.h"
 #include "platform/console.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
-#include "platform/memory_registry.h"
+#include "platform/sim/memory_registry.h"
 #include "platform/sim/simulated_connectivity.h"
-#include "platform/simulated_service_database.h"
+#include "platform/sim/simulated_service_database.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 
@@ -175,8 +175,8 @@ void Check(const Case& c) {
   const StatusFacts facts = GatherStatus(*t.module);
   const std::wstring report = RenderStatus(facts);
   for (const std::wstring& line : c.lines)
-    EXPECT_TRUE(HasLine(report, line)) << "no line \"" << base::ToUtf8(line) << "\" in\n" << base::ToUtf8(report);
-  EXPECT_EQ(StatusExitCode(facts), c.exit_code) << base::ToUtf8(report);
+    EXPECT_TRUE(HasLine(report, line)) << "no line \"" << core::ToUtf8(line) << "\" in\n" << core::ToUtf8(report);
+  EXPECT_EQ(StatusExitCode(facts), c.exit_code) << core::ToUtf8(report);
   EXPECT_TRUE(HasLine(report, L"Result (exit code " + std::to_wstring(c.exit_code) + L")"));
   EXPECT_EQ(t.watched.changes, std::vector<std::wstring>{});
   EXPECT_EQ(DirectoryContents(t.dir.path()), files_before);
@@ -351,7 +351,7 @@ TEST(HelpCommand, GoesToTheConsoleOrWithoutOneIntoAnInformationDialog) {
   EXPECT_EQ(out.icon, platform::DialogIcon::Information);
   // A console 80 columns wide must not wrap it.
   std::wistringstream lines(HelpText());
-  for (std::wstring line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << base::ToUtf8(line);
+  for (std::wstring line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << core::ToUtf8(line);
 }
 
 

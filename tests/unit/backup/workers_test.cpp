@@ -8,7 +8,9 @@
 #include "backup/UThreadBackup.h"
 #include "backup/UThreadKelvo.h"
 #include "backup/backup_paths.h"
+#include "base/exceptions.h"
 #include "base/ini_file.h"
+#include "core/utf.h"
 #include "platform/host.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -41,13 +43,28 @@ class Workers : public testing::Test {
   std::wstring Log(const std::wstring& key) {
     return base::TIniFile(dir.file(L"LOGSrvBackup.ini")).ReadString(L"BACKUP", key, L"<none>");
   }
-  // Runs one worker to its end; returns whether a failure escaped its body.
+  // The whole file, UTF-16 with its mark (Windows) or UTF-8 (host).
+  std::wstring LogText() {
+    const std::string bytes = ReadFile(dir.path() / "LOGSrvBackup.ini");
+    if (bytes.rfind("\xFF\xFE", 0) != 0) return core::FromUtf8(bytes);
+    std::u16string units;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+      units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    return core::FromUtf16(units);
+  }
+  // Runs one worker to its end; returns the message of a failure that
+  // escaped its body, empty when none did.
   template <class Worker>
-  bool RunWorker() {
+  std::wstring RunWorker() {
     Worker worker(true);
     worker.Start();
     worker.WaitFor();
-    return worker.FatalException() != nullptr;
+    if (!worker.FatalException()) return L"";
+    try {
+      std::rethrow_exception(worker.FatalException());
+    } catch (const std::exception& e) {
+      return core::ExceptionMessage(e);
+    }
   }
 };
 
@@ -55,7 +72,7 @@ class Workers : public testing::Test {
 
 TEST_F(Workers, ScheduledRunLogsTheAttemptAndStartsTheProgramHidden) {
   PlaceProgram();
-  EXPECT_FALSE(RunWorker<TThreadBackup>());
+  EXPECT_EQ(RunWorker<TThreadBackup>(), L"");
   EXPECT_EQ(Log(L"EXECUTADO"), L"25/03/2016 14:00:07");
   EXPECT_EQ(Log(L"ERRO"), L"<none>");
   ASSERT_EQ(shell.calls.size(), 1u);
@@ -90,17 +107,27 @@ TEST_F(Workers, TimestampUsesTheLocaleSeparators) {
 TEST_F(Workers, UnwritableRunLogStartsNothingAndSkipsTheSleep) {
   PlaceProgram();
   std::filesystem::create_directory(dir.path() / "LOGSrvBackup.ini");
-  EXPECT_TRUE(RunWorker<TThreadBackup>());  // the second write fails too; the thread swallows it
+  // The second write fails too; the thread swallows it.
+  EXPECT_EQ(RunWorker<TThreadBackup>(), L"Unable to write to " + dir.file(L"LOGSrvBackup.ini"));
   EXPECT_TRUE(shell.calls.empty());
   EXPECT_TRUE(process.sleeps.empty());
 }
 
-TEST_F(Workers, ProgramThatCannotStartIsRecordedAsAnError) {
+// The system's message has a line break; the run log keeps it on one line,
+// so "ERRO" reads back whole and a later error replaces all of it.
+TEST_F(Workers, ProgramThatCannotStartIsRecordedWholeOnOneLine) {
   PlaceProgram();
-  shell.fail = true;  // the start call itself fails (code 2)
-  EXPECT_FALSE(RunWorker<TThreadBackup>());
-  EXPECT_EQ(Log(L"ERRO").rfind(L"System Error.  Code: 2.", 0), 0u) << std::string(Log(L"ERRO").begin(), Log(L"ERRO").end());
+  shell.faults.FailNext("start_hidden", 2);  // the start call itself fails
+  EXPECT_EQ(RunWorker<TThreadBackup>(), L"");
+  EXPECT_EQ(Log(L"ERRO"), L"System Error.  Code: 2. " + base::SysErrorMessage(2));
+  EXPECT_NE(base::SysErrorMessage(2), L"");
   EXPECT_TRUE(process.sleeps.empty());
+
+  std::filesystem::remove(dir.path() / "backup_vostrani.exe");
+  RunWorker<TThreadBackup>();
+  EXPECT_EQ(Log(L"ERRO"), L"Arquivo n\u00E3o localizado: " + Program());
+  // Nothing of the first message is left behind as a line of its own.
+  EXPECT_EQ(LogText().find(base::SysErrorMessage(2)), std::wstring::npos) << core::ToUtf8(LogText());
 }
 
 TEST_F(Workers, RequestedRunStartsWithKelvoAndWritesNoFile) {

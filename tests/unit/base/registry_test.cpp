@@ -2,7 +2,7 @@
 
 #include "base/registry.h"
 #include "platform/host.h"
-#include "platform/memory_registry.h"
+#include "platform/sim/memory_registry.h"
 #include "support/failure.h"
 
 using platform::RegType;

@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "base/exceptions.h"
-#include "base/format.h"
 #include "base/paths.h"
-#include "base/text.h"
-#include "base/utf.h"
+#include "core/format.h"
+#include "core/text.h"
+#include "core/utf.h"
 
 using namespace base;
+using namespace core;
 
 TEST(Format, FillsPlaceholdersInOrder) {
   EXPECT_EQ(Format(L"Service failed on %s: %s", {std::wstring(L"start"), std::wstring(L"boom")}),

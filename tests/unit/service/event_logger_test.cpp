@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/host.h"
-#include "platform/recorded_event_log.h"
+#include "platform/sim/recorded_event_log.h"
 #include "service/event_logger.h"
 
 TEST(TEventLogger, RegistersOnFirstUseRetriesAfterAFailureAndDeregistersWhenFreed) {
@@ -10,7 +10,7 @@ TEST(TEventLogger, RegistersOnFirstUseRetriesAfterAFailureAndDeregistersWhenFree
   {
     service::TEventLogger logger(L"SrvBackupVostrani.exe");
     EXPECT_EQ(log.open_sources(), 0u);
-    log.fail_next_registration();
+    log.faults.FailNext("register_source", 5);
     logger.LogMessage(L"lost");
     logger.LogMessage(L"first");
     logger.LogMessage(L"second", 2, 3, 4);

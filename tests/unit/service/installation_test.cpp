@@ -101,7 +101,7 @@ TEST_F(Installation, SecondInstallLeavesTheFirstRegistrationAlone) {
 }
 
 TEST_F(Installation, AfterInstallFailureTakesTheServiceOutAgain) {
-  svc.SetAfterInstall([](TService*) { throw base::Exception(L"Failed to set data for 'Description'"); });
+  svc.SetAfterInstall([](TService*) { throw core::Exception(L"Failed to set data for 'Description'"); });
   RegisterAll({&svc}, true, false);
   EXPECT_TRUE(database.services().empty());
   EXPECT_TRUE(database.event_sources().empty());
@@ -123,7 +123,7 @@ TEST_F(Installation, HookFailuresAreReportedPerOperation) {
     platform::SimulatedServiceDatabase fresh;
     platform::ScopedOverride<platform::ServiceDatabase> use_fresh{&platform::Host::service_database, &fresh};
     if (!c.install) RegisterAll({&one}, true, true);
-    auto raise = [](TService*) { throw base::Exception(L"hook refused"); };
+    auto raise = [](TService*) { throw core::Exception(L"hook refused"); };
     if (std::string(c.hook) == "before install") one.SetBeforeInstall(raise);
     if (std::string(c.hook) == "before uninstall") one.SetBeforeUninstall(raise);
     if (std::string(c.hook) == "after uninstall") one.SetAfterUninstall(raise);
@@ -150,7 +150,7 @@ TEST_F(Installation, ManagerThatCannotBeOpenedRaisesAndShowsNothing) {
   try {
     RegisterAll({&svc}, true, false);
     FAIL() << "no exception";
-  } catch (const base::EOSError& e) {
+  } catch (const core::EOSError& e) {
     EXPECT_EQ(e.ErrorCode(), 5u);
     EXPECT_EQ(e.Message(), SystemErrorText(5));
   }
@@ -203,7 +203,7 @@ TEST_F(Installation, DescriptionGoesToTheNamedService) {
   try {
     service::SetServiceDescription(L"NoSuchSvc", L"x");
     FAIL() << "no exception";
-  } catch (const base::EOSError& e) {
+  } catch (const core::EOSError& e) {
     EXPECT_EQ(e.ErrorCode(), 1060u);
   }
   EXPECT_EQ(database.open_handles(), 0u);

@@ -10,9 +10,9 @@
 
 #include "platform/dialogs.h"
 #include "platform/host.h"
-#include "platform/recorded_event_log.h"
-#include "platform/simulated_service_control.h"
-#include "platform/simulated_service_database.h"
+#include "platform/sim/recorded_event_log.h"
+#include "platform/sim/simulated_service_control.h"
+#include "platform/sim/simulated_service_database.h"
 #include "service/service.h"
 #include "service/status_report.h"
 #include "support/fakes.h"

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "base/exceptions.h"
-#include "base/utf.h"
+#include "core/utf.h"
 #include "process_fixture.h"
 #include "service/service_application.h"
 #include "timers/application.h"
@@ -126,8 +126,8 @@ TEST_F(ServiceApplication, ExceptionsOnTheMainThreadAreLoggedAndTheLoopGoesOn) {
   EXPECT_EQ(RunProcess(L"", [&](TServiceApplication&) {
               timer.SetOnTimer([&](timers::TComponent*) {
                 const int tick = ++ticks;
-                if (tick == 1) throw base::EAbort(L"dropped");
-                if (tick == 2) throw base::Exception(L"tick failed");
+                if (tick == 1) throw core::EAbort(L"dropped");
+                if (tick == 2) throw core::Exception(L"tick failed");
                 if (tick == 3)
                   timers::Application()->QueueOnMainThread([] { throw std::runtime_error("queued failed"); });
               });
@@ -172,7 +172,7 @@ TEST_F(ServiceApplication, EscapingExceptionsShowTheApplicationErrorBoxAndEndWit
     if (!c.module_fails) database.fail_next("open_manager", 5);
     EXPECT_EQ(RunProcess(c.arguments,
                          [&](TServiceApplication&) {
-                           if (c.module_fails) throw base::EConvertError(L"no module.");
+                           if (c.module_fails) throw core::EConvertError(L"no module.");
                          }),
               1);
     ASSERT_EQ(boxes.shown().size(), 1u);
@@ -215,11 +215,11 @@ TEST_F(ServiceApplication, StatusAndHelpRunInsteadOfTheServicesAndGiveTheExitCod
       app.OnStatus = [&] { ran = "status"; return 2; };
       app.OnHelp = [&] { ran = "help"; return 0; };
     });
-    EXPECT_EQ(ran, c.ran) << base::ToUtf8(c.arguments);
-    EXPECT_EQ(exit_code, c.exit_code) << base::ToUtf8(c.arguments);
+    EXPECT_EQ(ran, c.ran) << core::ToUtf8(c.arguments);
+    EXPECT_EQ(exit_code, c.exit_code) << core::ToUtf8(c.arguments);
     // Only the services' run asks the control manager, and gets 1063 here.
     EXPECT_EQ(log.entries().size() - entries_before, std::string(c.ran).empty() ? 1u : 0u)
-        << base::ToUtf8(c.arguments);
+        << core::ToUtf8(c.arguments);
     TearDown();
   }
 }

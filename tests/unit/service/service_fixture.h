@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/host.h"
-#include "platform/recorded_event_log.h"
-#include "platform/simulated_service_control.h"
+#include "platform/sim/recorded_event_log.h"
+#include "platform/sim/simulated_service_control.h"
 #include "platform/system_errors.h"
 #include "service/service.h"
 #include "service/service_thread.h"
@@ -58,10 +58,12 @@ class TestService : public service::TService {
 
   Journal journal;
   std::function<void(uint32_t)> custom_failure;
+  std::function<void()> on_interrogate = [] {};
 
  protected:
   void HandleInterrogate() override {
     journal.Add("interrogate");
+    on_interrogate();
     TService::HandleInterrogate();
   }
   bool HandleCustomControl(uint32_t code) override {
@@ -71,20 +73,17 @@ class TestService : public service::TService {
   }
 };
 
-// The last error of the simulated calls; the platform's texts unless a test
-// gives its own.
+// The platform's error texts unless a test gives its own.
 class SimulatedErrors : public platform::SystemErrors {
  public:
-  SimulatedErrors(platform::SimulatedServiceControl& scm, platform::SystemErrors* real) : scm_(scm), real_(real) {}
+  explicit SimulatedErrors(platform::SystemErrors* real) : real_(real) {}
   std::wstring text(uint32_t code) override {
     auto it = texts.find(code);
     return it != texts.end() ? it->second : real_->text(code);
   }
-  uint32_t last_error() override { return scm_.last_error(); }
   std::map<uint32_t, std::wstring> texts;
 
  private:
-  platform::SimulatedServiceControl& scm_;
   platform::SystemErrors* real_;
 };
 
@@ -92,7 +91,7 @@ class ServiceHost : public ::testing::Test {
  protected:
   platform::SimulatedServiceControl scm;
   platform::RecordedEventLog log;
-  SimulatedErrors errors{scm, platform::host().system_errors};
+  SimulatedErrors errors{platform::host().system_errors};
   platform::ScopedOverride<platform::ServiceControl> scm_override{&platform::Host::service_control, &scm};
   platform::ScopedOverride<platform::EventLog> log_override{&platform::Host::event_log, &log};
   platform::ScopedOverride<platform::SystemErrors> errors_override{&platform::Host::system_errors, &errors};

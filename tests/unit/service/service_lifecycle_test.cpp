@@ -50,7 +50,7 @@ TEST_F(ServiceHost, StartThatIsRefusedOrRaisesEndsTheService) {
   };
   const Case cases[] = {
       {"refused", [](bool& started) { started = false; }, {}},
-      {"raises", [](bool&) { throw base::Exception(L"registry broken"); },
+      {"raises", [](bool&) { throw core::Exception(L"registry broken"); },
        {L"Service failed on start: registry broken"}},
   };
   for (const Case& c : cases) {
@@ -109,9 +109,40 @@ TEST_F(ServiceHost, ShutdownStopsTheServiceEvenWhenItsHandlerRaises) {
   EXPECT_EQ(e.event_id, 0u);
 }
 
+TEST_F(ServiceHost, EachFailingOperationIsLoggedWithItsOwnWord) {
+  auto raise = [](const wchar_t* text) { return [text](auto&&...) { throw core::Exception(text); }; };
+  svc.SetOnPause(raise(L"cannot pause"));
+  svc.SetOnContinue(raise(L"cannot continue"));
+  svc.on_interrogate = raise(L"cannot answer");
+  int stops = 0;
+  svc.SetOnStop([&](TService*, bool&) {
+    if (++stops == 1) throw core::Exception(L"cannot stop");
+  });
+  svc.SetOnShutdown(raise(L"cannot shut down"));
+  svc.SetOnExecute([](TService* s) {
+    while (!s->Terminated()) s->ServiceThread()->ProcessRequests(true);
+    throw core::Exception(L"cannot run");
+  });
+  Start();
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
+  for (uint32_t code : {service::SERVICE_CONTROL_PAUSE, service::SERVICE_CONTROL_CONTINUE,
+                        service::SERVICE_CONTROL_INTERROGATE, service::SERVICE_CONTROL_STOP,
+                        service::SERVICE_CONTROL_SHUTDOWN})
+    Send(code);
+  ASSERT_TRUE(Finished());
+  EXPECT_EQ(LogTexts(), (std::vector<std::wstring>{
+                            L"Service failed on pause: cannot pause",
+                            L"Service failed on continue: cannot continue",
+                            L"Service failed on interrogate: cannot answer",
+                            L"Service failed on stop: cannot stop",
+                            L"Service failed on shutdown: cannot shut down",
+                            L"Service failed on execute: cannot run",
+                        }));
+}
+
 TEST_F(ServiceHost, CustomCodesChangeNothingAndTheirFailuresAreLogged) {
   svc.custom_failure = [](uint32_t code) {
-    if (code == 201) throw base::Exception(L"not supported");
+    if (code == 201) throw core::Exception(L"not supported");
   };
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
@@ -127,7 +158,7 @@ TEST_F(ServiceHost, CustomCodesChangeNothingAndTheirFailuresAreLogged) {
 
 TEST_F(ServiceHost, FailedPlatformCallsAreLoggedWithTheTrimmedSystemText) {
   errors.texts[6] = L"The handle is invalid. \r\n";
-  scm.fail_next_status(6);
+  scm.faults.FailNext("set_status", 6);
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
   // The first report was lost, the service went on.
@@ -139,7 +170,7 @@ TEST_F(ServiceHost, FailedPlatformCallsAreLoggedWithTheTrimmedSystemText) {
 
 TEST_F(ServiceHost, FailedHandlerRegistrationReportsNoStatus) {
   errors.texts[5] = L"Access is denied.";
-  scm.fail_next_registration(5);
+  scm.faults.FailNext("register_control_handler", 5);
   Start();
   ASSERT_TRUE(Finished());
   EXPECT_TRUE(scm.reports(L"TestSvc").empty());
@@ -150,7 +181,6 @@ TEST_F(ServiceHost, EntryIgnoresUnknownNamesAndDispatcherNeedsAStart) {
   service::ServiceEntry({&svc}, {L"OtherSvc", L"x"});
   EXPECT_EQ(svc.ParamCount(), 0);
   EXPECT_EQ(scm.run_dispatcher({L"TestSvc"}, [](const auto&) {}), 1063u);
-  EXPECT_EQ(scm.last_error(), 1063u);
   const std::wstring text = base::SysErrorMessage(1063);  // the platform's own words
   ASSERT_FALSE(text.empty());
   EXPECT_NE(text.back(), L'.');

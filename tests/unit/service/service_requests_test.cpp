@@ -1,6 +1,7 @@
 #include <memory>
 
 #include "service_fixture.h"
+#include "support/mock_clock.h"
 #include "timers/timer.h"
 
 using namespace service_test;
@@ -9,11 +10,21 @@ using service::TService;
 namespace {
 
 // A service whose start arms a timer on the service thread, as the module's
-// start handler does.
+// start handler does. Time moves when the test says so.
 class TimedServiceHost : public ServiceHost {
  protected:
+  testing_support::MockClock clock;
+  platform::ScopedOverride<platform::Clock> use_clock{&platform::Host::clock, &clock};
   timers::TTimer timer;
   std::function<void()> on_tick = [] {};
+
+  // Waits (bounded) until the service thread has ticked `count` times.
+  bool Ticked(size_t count) {
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (svc.journal.Count("tick") < count && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(1ms);
+    return svc.journal.Count("tick") >= count;
+  }
 
   void ArmOnStart(uint32_t interval) {
     svc.SetOnStart([this, interval](TService*, bool&) {
@@ -29,17 +40,20 @@ class TimedServiceHost : public ServiceHost {
 }  // namespace
 
 TEST_F(TimedServiceHost, RequestArrivingDuringALongTickRunsAfterIt) {
-  std::atomic<bool> in_tick{false};
+  std::atomic<bool> in_tick{false}, release{false};
   on_tick = [&] {
     if (svc.journal.Count("tick") != 1) return;
     in_tick = true;
-    std::this_thread::sleep_for(300ms);
+    while (!release) std::this_thread::sleep_for(1ms);
     svc.journal.Add("tick done");
   };
-  ArmOnStart(20);
+  ArmOnStart(10000);
   Start();
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
+  clock.advance(10000);
   while (!in_tick) std::this_thread::sleep_for(1ms);
-  Send(service::SERVICE_CONTROL_INTERROGATE);  // queued behind the tick
+  Send(service::SERVICE_CONTROL_INTERROGATE);  // posted, so queued behind the tick
+  release = true;
   ASSERT_TRUE(Reported(4));
   const auto events = svc.journal.Events();
   const auto done = std::find(events.begin(), events.end(), "tick done");
@@ -51,9 +65,9 @@ TEST_F(TimedServiceHost, RequestArrivingDuringALongTickRunsAfterIt) {
 TEST_F(TimedServiceHost, TickFallenDueDuringStopRunsOnceInTheFinalDrain) {
   svc.SetOnStop([&](TService*, bool&) {
     svc.journal.Add("stop");
-    std::this_thread::sleep_for(150ms);  // the 40 ms timer falls due meanwhile
+    clock.advance(10000);  // the timer falls due meanwhile
   });
-  ArmOnStart(40);
+  ArmOnStart(10000);
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
   Send(service::SERVICE_CONTROL_STOP);
@@ -65,27 +79,31 @@ TEST_F(TimedServiceHost, TickFallenDueDuringStopRunsOnceInTheFinalDrain) {
 }
 
 TEST_F(TimedServiceHost, PausedThreadRunsNothingUntilTheNextRequestThenOneTick) {
-  ArmOnStart(100);
+  ArmOnStart(10000);
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
-  while (svc.journal.Count("tick") < 1) std::this_thread::sleep_for(1ms);
+  clock.advance(10000);
+  ASSERT_TRUE(Ticked(1));
   Send(service::SERVICE_CONTROL_PAUSE);
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kPaused));
-  const size_t ticks = svc.journal.Count("tick");
-  std::this_thread::sleep_for(450ms);  // four periods
-  EXPECT_EQ(svc.journal.Count("tick"), ticks);
+  clock.advance(4 * 10000);  // four periods
+  std::this_thread::sleep_for(50ms);  // time for a tick that must not come
+  EXPECT_EQ(svc.journal.Count("tick"), 1u);
   EXPECT_TRUE(svc.ServiceThread()->Parked());
 
   Send(service::SERVICE_CONTROL_INTERROGATE);
-  while (svc.journal.Count("tick") == ticks) std::this_thread::sleep_for(1ms);
-  std::this_thread::sleep_for(30ms);
-  EXPECT_EQ(svc.journal.Count("tick"), ticks + 1);  // one, not one per missed period
-  // Still reported paused, yet ticking again.
+  ASSERT_TRUE(Ticked(2));
+  // Still reported paused, yet ticking again: one tick, not one per missed
+  // period, and the next one a whole period later.
   EXPECT_EQ(States().back(), kPaused);
   const auto events = svc.journal.Events();
   EXPECT_EQ(events[events.size() - 2], "interrogate");
-  while (svc.journal.Count("tick") < ticks + 2) std::this_thread::sleep_for(1ms);
   EXPECT_FALSE(svc.ServiceThread()->Parked());
+  clock.advance(9999);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(svc.journal.Count("tick"), 2u);
+  clock.advance(1);
+  EXPECT_TRUE(Ticked(3));
 }
 
 TEST_F(ServiceHost, PauseAndContinueReportTheirPendingStates) {
@@ -110,6 +128,17 @@ TEST_F(ServiceHost, RequestPostedWhilePausingStillWakesTheThread) {
   ASSERT_TRUE(Reported(7, 5s));
   EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kStartPending, kRunning, kPausePending, kPaused,
                                              kContinuePending, kRunning}));
+}
+
+TEST_F(ServiceHost, PauseQueuedBehindAStopStillEndsInStopped) {
+  // The pause is taken in the final drain, after the stop has terminated
+  // the service thread.
+  svc.SetOnStop([](TService* s, bool&) { s->PostControlRequest(service::SERVICE_CONTROL_PAUSE); });
+  Start();
+  ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
+  Send(service::SERVICE_CONTROL_STOP);
+  ASSERT_TRUE(Finished(5s)) << "the service thread parked after its stop";
+  EXPECT_EQ(States().back(), kStopped);
 }
 
 TEST_F(ServiceHost, StormOfPauseContinueAndInterrogateIsHandledCompletely) {

@@ -68,7 +68,7 @@ TEST(HostileAnswers, DocumentTypesAreRefusedWithoutExpansionReadingOrFetching) {
       ADD_FAILURE() << attack.name << " was accepted";
     } catch (const EDOMParseError& e) {
       EXPECT_EQ(e.Message().find(L"TOP-SECRET"), std::wstring::npos) << attack.name;
-    } catch (const base::Exception& e) {
+    } catch (const core::Exception& e) {
       ADD_FAILURE() << attack.name << " was parsed: " << e.what();
     }
     EXPECT_EQ(result, L"untouched") << attack.name;

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "http_test_server.h"
 #include "soap/http_rio.h"
 #include "soap/http_transport.h"
@@ -17,7 +17,7 @@ using soap_test::HttpTestServer;
 
 namespace {
 
-std::wstring Wide(const std::string& text) { return base::FromUtf8(text); }
+std::wstring Wide(const std::string& text) { return core::FromUtf8(text); }
 
 std::string Answer(const std::string& op, const std::string& value) {
   return "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
@@ -76,7 +76,7 @@ class CentralService : public testing::Test {
     try {
       call();
     } catch (const std::exception& e) {
-      return base::ExceptionMessage(e);
+      return core::ExceptionMessage(e);
     }
     return L"";
   }
@@ -132,7 +132,7 @@ TEST_F(CentralService, AFailedLoadIsRetriedAtTheNextCallAndThenKept) {
   wsdl_down = true;
   const std::wstring failure = FailureOf([&] { kelvo->TestaConexao(); });
   EXPECT_EQ(failure.rfind(L"Unable to load WSDL File/Location: " + rio.WSDLLocation() + L".  Error [", 0), 0u)
-      << base::ToUtf8(failure);
+      << core::ToUtf8(failure);
   EXPECT_TRUE(Posts().empty());
   wsdl_down = false;
   EXPECT_EQ(kelvo->TestaConexao(), L"OK");
@@ -165,7 +165,7 @@ TEST_F(CentralService, DocumentsThatGiveNoEndpointOrActionFailOrFallBack) {
     std::string expected = c.failure;
     if (auto at = expected.find("%LOCATION%"); at != std::string::npos) expected.replace(at, 10, location);
     const size_t posts_before = Posts().size();
-    EXPECT_EQ(base::ToUtf8(FailureOf([&] { rio.GetIcoKelvo()->TestaConexao(); })), expected) << c.name;
+    EXPECT_EQ(core::ToUtf8(FailureOf([&] { rio.GetIcoKelvo()->TestaConexao(); })), expected) << c.name;
     if (c.failure.empty()) {
       EXPECT_EQ(Posts().at(posts_before).Header("SOAPAction"), c.action) << c.name;
     }
@@ -204,7 +204,7 @@ TEST_F(CentralService, ABoundProxyRefusesOtherInterfaces) {
   EXPECT_NE(rio.GetIcoKelvo(), nullptr) << "asking again succeeds";
 
   THTTPRIO unconfigured;
-  EXPECT_EQ(base::ToUtf8(FailureOf([&] { unconfigured.GetIcoKelvo()->TestaConexao(); })),
+  EXPECT_EQ(core::ToUtf8(FailureOf([&] { unconfigured.GetIcoKelvo()->TestaConexao(); })),
             "No WSDL or URL property was set in the THTTPRIO component. You must set the WSDL or URL property "
             "before invoking the Web Service");
 }
@@ -219,9 +219,9 @@ TEST_F(CentralService, CancelFromAnotherThreadEndsAHungCallUntilReset) {
   std::thread stopper([&] {
     if (hung.WaitForRequests(1, 5000)) rio.Cancel();
   });
-  EXPECT_THROW(kelvo->BuscaSolic(), base::EAbort);
+  EXPECT_THROW(kelvo->BuscaSolic(), core::EAbort);
   stopper.join();
-  EXPECT_THROW(kelvo->BuscaSolic(), base::EAbort) << "a stop between two calls is not lost";
+  EXPECT_THROW(kelvo->BuscaSolic(), core::EAbort) << "a stop between two calls is not lost";
   EXPECT_EQ(hung.Requests().size(), 1u);
 
   rio.ResetCancel();

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "http_test_server.h"
 #include "platform/host.h"
 #include "platform/http.h"
@@ -19,7 +19,7 @@ namespace {
 
 const std::string kEnvelope = "<?xml version=\"1.0\"?><Envelope/>";
 
-std::wstring Wide(const std::string& text) { return base::FromUtf8(text); }
+std::wstring Wide(const std::string& text) { return core::FromUtf8(text); }
 
 bool HasLine(const HttpReceived& r, const std::string& line) {
   auto lines = r.HeaderLines();
@@ -257,7 +257,7 @@ TEST_F(Transport, HungAndDrippingServersEndAtTheDeadline) {
         node.Execute(kEnvelope);
         ADD_FAILURE() << c.name << ": answered";
       } catch (const ESOAPHTTPException& e) {
-        EXPECT_EQ(e.Message().rfind(timed_out, 0), 0u) << c.name << ": " << base::ToUtf8(e.Message());
+        EXPECT_EQ(e.Message().rfind(timed_out, 0), 0u) << c.name << ": " << core::ToUtf8(e.Message());
       }
     });
     EXPECT_LT(ms, 6000) << c.name;
@@ -274,7 +274,7 @@ TEST_F(Transport, AnAnswerAboveTheCapIsRefusedWhileReading) {
                                     L" bytes - URL:",
                                 0),
               0u)
-        << base::ToUtf8(e.Message());
+        << core::ToUtf8(e.Message());
   }
 }
 
@@ -283,14 +283,14 @@ TEST_F(Transport, CancelEndsTheExchangeInFlightAndLaterOnesUntilReset) {
   std::thread stopper([&] {
     if (server.WaitForRequests(1, 5000)) node.Cancellation().Cancel();
   });
-  long long ms = Timed([&] { EXPECT_THROW(node.Execute(kEnvelope), base::EAbort); });
+  long long ms = Timed([&] { EXPECT_THROW(node.Execute(kEnvelope), core::EAbort); });
   stopper.join();
   EXPECT_LT(ms, 3000);
 
   reply = {};
-  EXPECT_THROW(node.Execute(kEnvelope), base::EAbort);
+  EXPECT_THROW(node.Execute(kEnvelope), core::EAbort);
   std::string body;
-  EXPECT_THROW(node.Get(body), base::EAbort);
+  EXPECT_THROW(node.Get(body), core::EAbort);
   EXPECT_EQ(server.Requests().size(), 1u) << "nothing is sent while cancelled";
   node.Cancellation().Reset();
   EXPECT_NO_THROW(node.Execute(kEnvelope));

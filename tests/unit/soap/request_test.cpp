@@ -3,6 +3,7 @@
 #include <functional>
 #include <limits>
 
+#include "core/utf.h"
 #include "soap/soap_exceptions.h"
 #include "soap/xml_reader.h"
 #include "soap_fixtures.h"
@@ -142,4 +143,61 @@ TEST_F(Request, OutboundHeadersGoIntoAnEncodedHeaderElement) {
   EXPECT_NE(bytes.find("<SOAP-ENV:Header SOAP-ENV:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\">"
                        "<Token>t1</Token></SOAP-ENV:Header><SOAP-ENV:Body"),
             std::string::npos);
+}
+
+// A parameter whose schema type lives in a namespace of its own.
+class OwnTypeRequest : public Request {
+ protected:
+  TTypeInfo code{TTypeKind::tkUString, L"TCode"};
+  TRemotableTypeRegistry types;
+  TOPToSoapDomConvert converter{InvRegistry(), types};
+  TIntfMetaData md = IcoKelvoMetaData();
+  void SetUp() override {
+    Request::SetUp();
+    types.RegisterXSInfo(&code, L"urn:tav-types", L"Code");
+    md.MDA[kClienteExiste].Params[0].Info = &code;
+  }
+  std::string Write(const std::wstring& value) {
+    TInvContext context;
+    context.SetMethodInfo(md.MDA[kClienteExiste]);
+    context.SetParamPointer(0, const_cast<std::wstring*>(&value));
+    return converter.InvContextToMsg(md, kClienteExiste, context, {});
+  }
+};
+
+TEST_F(OwnTypeRequest, TypePrefixOnBodyIsNotShadowedByTheMethodsPrefix) {
+  XmlDocument doc = ParseXmlDocument(Write(L"123"));
+  const XmlNode* cnpj = FindElement(*doc.root, L"CNPJ");
+  ASSERT_NE(cnpj, nullptr);
+  const XmlAttribute* type = cnpj->FindAttribute(L"xsi:type");
+  ASSERT_NE(type, nullptr);
+  EXPECT_EQ(LocalNameOf(type->value), L"Code");
+  EXPECT_EQ(cnpj->LookupNamespace(PrefixOf(type->value)), std::optional<std::wstring>(L"urn:tav-types"))
+      << type->value;
+}
+
+TEST_F(OwnTypeRequest, CharactersXmlCannotCarryAreRefusedBeforeSending) {
+  const struct {
+    std::wstring value;
+    std::wstring refusal;  // empty: accepted
+  } cases[] = {
+      {L"a\tb\nc\rd \U0001F600", L""},
+      {std::wstring(L"ab") + L'\x01', L"Parameter CNPJ holds the character U+0001 at position 3, which XML cannot carry"},
+      {L"\x1F", L"Parameter CNPJ holds the character U+001F at position 1, which XML cannot carry"},
+      {L"x\xFFFE", L"Parameter CNPJ holds the character U+FFFE at position 2, which XML cannot carry"},
+      {L"\xFFFF", L"Parameter CNPJ holds the character U+FFFF at position 1, which XML cannot carry"},
+      {std::wstring(1, static_cast<wchar_t>(0xD800)) + L"z",
+       L"Parameter CNPJ holds the character U+D800 at position 1, which XML cannot carry"},
+      {L"z" + std::wstring(1, static_cast<wchar_t>(0xDC00)),
+       L"Parameter CNPJ holds the character U+DC00 at position 2, which XML cannot carry"},
+  };
+  for (const auto& c : cases) {
+    std::wstring refusal;
+    try {
+      Write(c.value);
+    } catch (const ESOAPDomConvertError& e) {
+      refusal = e.Message();
+    }
+    EXPECT_EQ(refusal, c.refusal) << testing::PrintToString(core::ToUtf8(c.value));
+  }
 }

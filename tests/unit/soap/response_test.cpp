@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "base/exceptions.h"
+#include "core/exceptions.h"
 #include "soap/scalar_text.h"
 #include "soap/soap_exceptions.h"
 #include "soap_fixtures.h"
@@ -60,7 +60,7 @@ std::wstring Outcome(int method, const std::string& xml) {
            L" detail=" + e.FaultDetail;
   } catch (const EDOMParseError& e) {
     return L"EDOMParseError:" + Replace(e.Message().substr(e.Message().find(L"\r\n")), L"\r\n", L" | ");
-  } catch (const base::Exception& e) {
+  } catch (const core::Exception& e) {
     return e.ClassName() + L": " + e.Message();
   }
   if (m.ResultInfo == &IntegerTypeInfo()) return L"int:" + IntegerToSoap(integer);
@@ -139,6 +139,7 @@ const Case kCases[] = {
     {"not an Envelope", kTestaConexao, "<envelope/>",
      L"ESOAPDomConvertError: DocumentElement http://schemas.xmlsoap.org/soap/envelope/:Envelope expected, :envelope found"},
     {"Envelope without children", kTestaConexao, Envelope(" \n "), L"ESOAPDomConvertError: Invalid SOAP request"},
+    {"Envelope with only a comment", kTestaConexao, Envelope("<!-- nada -->"), L"string:[untouched]"},
     {"Envelope without Body", kTestaConexao, Envelope("<SOAP-ENV:Other/>"), L"string:[untouched]"},
     {"Body with only a comment", kTestaConexao, Body("<!-- nada -->"), L"string:[untouched]"},
     {"two Bodies, result already written", kTestaConexao,

@@ -5,8 +5,8 @@
 #include <initializer_list>
 #include <limits>
 
-#include "base/exceptions.h"
-#include "base/text.h"
+#include "core/exceptions.h"
+#include "core/text.h"
 #include "soap/scalar_text.h"
 
 using namespace soap;
@@ -46,8 +46,8 @@ void ExpectRefused(Convert convert, std::initializer_list<const wchar_t*> texts,
     try {
       convert(text);
       ADD_FAILURE() << "accepted " << testing::PrintToString(std::wstring(text));
-    } catch (const base::EConvertError& e) {
-      EXPECT_EQ(e.Message(), open + base::Trim(text) + rest);
+    } catch (const core::EConvertError& e) {
+      EXPECT_EQ(e.Message(), open + core::Trim(text) + rest);
     }
   }
 }
@@ -106,5 +106,5 @@ TEST(ScalarText, RegionalCommaChangesNothing) {
   if (!comma.active()) GTEST_SKIP() << "no regional setting with a decimal comma on this machine";
   EXPECT_EQ(DoubleToSoap(2.5), L"2.5");
   EXPECT_EQ(SoapToDouble(L"2.5"), 2.5);
-  EXPECT_THROW(SoapToDouble(L"2,5"), base::EConvertError);
+  EXPECT_THROW(SoapToDouble(L"2,5"), core::EConvertError);
 }

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "base/utf.h"
+#include "core/utf.h"
 #include "http_test_server.h"
 #include "soap/soap_exceptions.h"
 #include "soap/wsdl.h"
@@ -32,7 +32,7 @@ TEST_F(WsdlQueries, FindBindingAddressActionAndBodyNamespace) {
   auto& wsdl = Load(Wsdl(kEndpoint));
   EXPECT_EQ(wsdl.GetBindingForServicePort(L"IcoKelvoservice", L"IcoKelvoPort"), L"tns:IcoKelvobinding");
   int version = 1;
-  EXPECT_EQ(wsdl.GetSoapAddressForServicePort(L"IcoKelvoservice", L"IcoKelvoPort", version), base::FromUtf8(kEndpoint));
+  EXPECT_EQ(wsdl.GetSoapAddressForServicePort(L"IcoKelvoservice", L"IcoKelvoPort", version), core::FromUtf8(kEndpoint));
   version = 0;
   EXPECT_EQ(wsdl.GetSoapAction(L"tns:IcoKelvobinding", L"BuscaSolic", version, 0), L"urn:coKelvoIntf-IcoKelvo#BuscaSolic");
   EXPECT_EQ(version, 1) << "version 0 reports the version it found";
@@ -109,7 +109,7 @@ TEST_F(WsdlQueries, ImportsAreFollowedOnceAndCyclesCut) {
   auto& wsdl = Load(main);
   int version = 1;
   EXPECT_EQ(wsdl.GetSoapAddressForServicePort(L"IcoKelvoservice", L"IcoKelvoPort", version),
-            base::FromUtf8(kEndpoint));
+            core::FromUtf8(kEndpoint));
   EXPECT_EQ(wsdl.GetServices(), std::vector<std::wstring>{L"IcoKelvoservice"});
 }
 
@@ -129,13 +129,13 @@ TEST_F(WsdlQueries, LoadFailuresNameTheLocationAndTheCause) {
   };
   for (const auto& c : cases) {
     TWSDLItems wsdl(loader);
-    wsdl.Location = base::FromUtf8(c.location);
+    wsdl.Location = core::FromUtf8(c.location);
     try {
       wsdl.Load();
       ADD_FAILURE() << c.location << " loaded";
     } catch (const Exception& e) {
       const std::wstring start = L"Unable to load WSDL File/Location: " + wsdl.Location + L".  Error [" + c.cause_start;
-      EXPECT_EQ(e.Message().rfind(start, 0), 0u) << base::ToUtf8(e.Message());
+      EXPECT_EQ(e.Message().rfind(start, 0), 0u) << core::ToUtf8(e.Message());
       EXPECT_EQ(e.Message().back(), L']');
     }
     EXPECT_FALSE(wsdl.Active());
@@ -159,7 +159,7 @@ TEST_F(WsdlQueries, ADocumentFromTheNetworkImportsOnlyFromTheNetwork) {
   });
   for (const char* path : {"/file", "/http"}) {
     TWSDLItems wsdl(loader);
-    wsdl.Location = base::FromUtf8(server.Url(path));
+    wsdl.Location = core::FromUtf8(server.Url(path));
     wsdl.Load();
     EXPECT_EQ(wsdl.GetServices().size(), std::string(path) == "/http" ? 1u : 0u) << path;
   }

@@ -36,6 +36,16 @@ std::wstring ParseError(const std::string& xml) {
   return L"(parsed)";
 }
 
+// Latin-1 text as UTF-16LE without a byte-order mark.
+std::string Utf16LittleEndian(const std::string& latin1) {
+  std::string bytes;
+  for (char c : latin1) {
+    bytes += c;
+    bytes += '\0';
+  }
+  return bytes;
+}
+
 std::wstring Nested(int depth) {
   std::wstring xml;
   for (int i = 0; i < depth; ++i) xml += L"<a>";
@@ -81,6 +91,14 @@ TEST(XmlReader, MalformedDocumentsNameTheLineAndItsStart) {
       {"<a/>\n<b/>", L"\r\nLine: 2\r\n<b/>"},
       {"<a b='&nada;'/>", L"\r\nLine: 1\r\n<a b='&nada;'/>"},
       {"just text", L"\r\nLine: 1\r\njust text"},
+      // The first fault, not what the parser stumbles over after it.
+      {"<a>\n<b c=1>\n</b>\n</a>", L"\r\nLine: 2\r\n<b c=1>"},
+      // The quoted line in the document's own encoding.
+      {Utf16LittleEndian("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<a>\n<b>\xE3</a>"),
+       L"\r\nLine: 3\r\n<b>\u00E3</a>"},
+#ifndef _WIN32  // Wine's XmlLite cannot read ISO-8859-1
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<a>\n<b>\xE3</a>", L"\r\nLine: 3\r\n<b>\u00E3</a>"},
+#endif
   };
   for (const auto& c : cases) {
     std::wstring message = ParseError(c.xml);

@@ -3,7 +3,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/exceptions.h"
+#include "core/exceptions.h"
 #include "loop_helpers.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
@@ -87,13 +87,13 @@ TEST(TApplication, UnhandledMessageIsShownWithTitleAndFullStop) {
   const Case cases[] = {{L"Falhou", L"Falhou."}, {L"Feito.", L"Feito."}, {L"Pare!", L"Pare!"}, {L"", L""}};
   for (const Case& c : cases) {
     try {
-      throw base::Exception(c.message);
+      throw core::Exception(c.message);
     } catch (...) {
       app.HandleException(nullptr);
     }
   }
   try {
-    throw base::EAbort(L"silent");
+    throw core::EAbort(L"silent");
   } catch (...) {
     app.HandleException(nullptr);
   }

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
+#include <thread>
 #include <mutex>
 #include <vector>
 
 #include "base/exceptions.h"
 #include "loop_helpers.h"
+#include "platform/clock.h"
+#include "platform/host.h"
+#include "support/mock_clock.h"
 #include "timers/application.h"
 #include "timers/timer.h"
 
@@ -80,7 +85,25 @@ TEST(TTimer, IntervalZeroReleasesTheWindowAndSettingItBackArmsOnTheCallingThread
   EXPECT_NE(log.threads.back(), CurrentThreadId());
 }
 
-TEST(TTimer, SameValueAssignmentKeepsThePeriodButHandlerAssignmentRestartsIt) {
+namespace {
+
+// Timers on a clock that only the test moves.
+class OnMockClock : public testing::Test {
+ protected:
+  testing_support::MockClock clock;
+  platform::ScopedOverride<platform::Clock> use_clock{&platform::Host::clock, &clock};
+
+  // Dispatches what is waiting now; returns how many messages that was.
+  static int DispatchWaiting() {
+    int n = 0;
+    for (TMessage m; TryTakeMessage(m); ++n) DispatchToWindow(m);
+    return n;
+  }
+};
+
+}  // namespace
+
+TEST_F(OnMockClock, SameValueAssignmentKeepsThePeriodButHandlerAssignmentRestartsIt) {
   // Assigning every 5 ms with a 200 ms period: a restart would starve it.
   TickLog kept, restarted;
   TTimer a, b;
@@ -88,42 +111,42 @@ TEST(TTimer, SameValueAssignmentKeepsThePeriodButHandlerAssignmentRestartsIt) {
   b.SetInterval(200);
   a.SetOnTimer(Recorder(kept));
   b.SetOnTimer(Recorder(restarted));
-  const auto end = SteadyClock::now() + 700ms;
-  while (SteadyClock::now() < end) {
+  for (int step = 0; step < 140; ++step) {
     a.SetEnabled(true);
     a.SetInterval(200);
     b.SetOnTimer(Recorder(restarted));
-    PumpFor(5ms);
+    clock.advance(5);
+    DispatchWaiting();
   }
-  EXPECT_GE(kept.Count(), 1u);
+  EXPECT_EQ(kept.Count(), 3u);
   EXPECT_EQ(restarted.Count(), 0u);
 }
 
-TEST(TTimer, MissedPeriodsGiveOneTickNotOnePerPeriod) {
+TEST_F(OnMockClock, PeriodEndsExactlyOnTimeAndMissedPeriodsGiveOneTick) {
   TickLog log;
-  TTimer timer;
-  timer.SetInterval(20);
-  SteadyClock::time_point returned{};
-  timer.SetOnTimer([&](TComponent*) {
-    log.Record();
-    if (log.Count() == 1) {
-      std::this_thread::sleep_for(250ms);  // a dozen periods
-      returned = SteadyClock::now();
-    }
-  });
-  ASSERT_TRUE(PumpUntil([&] { return log.Count() >= 3; }));
-  std::lock_guard lock(log.mutex);
-  // One tick falls due at once; the next waits a whole period again.
-  EXPECT_LT(log.times[1] - returned, 15ms + (log.times[2] - log.times[1]));
-  EXPECT_GE(log.times[2] - log.times[1], 15ms);
+  TTimer poll;
+  poll.SetInterval(60000);
+  poll.SetOnTimer(Recorder(log));
+  clock.advance(59999);
+  EXPECT_EQ(DispatchWaiting(), 0);
+  clock.advance(1);
+  EXPECT_EQ(DispatchWaiting(), 1);
+  clock.advance(12 * 60000);  // a dozen periods without looking
+  EXPECT_EQ(DispatchWaiting(), 1);
+  // The next period starts at that tick, not at the missed ones.
+  clock.advance(59999);
+  EXPECT_EQ(DispatchWaiting(), 0);
+  clock.advance(1);
+  EXPECT_EQ(DispatchWaiting(), 1);
+  EXPECT_EQ(log.Count(), 3u);
 }
 
-TEST(TTimer, PostedMessagesComeBeforeADueTick) {
+TEST_F(OnMockClock, PostedMessagesComeBeforeADueTick) {
   TickLog log;
   TTimer timer;
   timer.SetInterval(10);
   timer.SetOnTimer(Recorder(log));
-  std::this_thread::sleep_for(50ms);  // the tick is due
+  clock.advance(50);  // the tick is due
   ASSERT_TRUE(PostToThread(CurrentThreadId(), WM_USER + 7, 1, 2));
   TMessage m;
   ASSERT_TRUE(TryTakeMessage(m));
@@ -131,6 +154,28 @@ TEST(TTimer, PostedMessagesComeBeforeADueTick) {
   ASSERT_TRUE(TryTakeMessage(m));
   EXPECT_EQ(m.message, WM_TIMER);
   EXPECT_FALSE(TryTakeMessage(m));  // one pending tick, not five
+}
+
+TEST_F(OnMockClock, ThreadBlockedOnATenSecondTimerWakesWhenTheClockGetsThere) {
+  std::atomic<uint32_t> waiter_id{0};
+  std::promise<TMessage> taken;
+  std::thread waiter([&] {
+    WindowHandle window = CreateMessageWindow([](const TMessage&) {});
+    SetTimer(window, 1, 10000);
+    waiter_id = CurrentThreadId();
+    TMessage m;
+    TakeMessage(m);
+    taken.set_value(m);
+  });
+  while (!waiter_id) std::this_thread::yield();
+  auto result = taken.get_future();
+  EXPECT_EQ(result.wait_for(20ms), std::future_status::timeout);  // not before its time
+  clock.advance(10000);
+  const bool woke = result.wait_for(5s) == std::future_status::ready;
+  if (!woke) PostToThread(waiter_id, WM_QUIT, 0, 0);
+  waiter.join();
+  ASSERT_TRUE(woke);
+  EXPECT_EQ(result.get().message, WM_TIMER);
 }
 
 TEST(TTimer, OffAndOnFromAnotherThreadMovesTheTicks) {
@@ -180,13 +225,41 @@ struct Handled {
   std::wstring message;
 };
 
+// A thread blocked in its queue must see a deadline that another thread
+// moves closer, also while the timer list it waits on grows and moves.
+TEST(MessageQueue, BlockedThreadSeesItsTimerShortenedFromAnotherThread) {
+  std::atomic<WindowHandle> window{0};
+  std::atomic<uint32_t> waiter_id{0};
+  std::promise<TMessage> taken;
+  std::thread waiter([&] {
+    window = CreateMessageWindow([](const TMessage&) {});
+    SetTimer(window, 1, 3600000);
+    waiter_id = CurrentThreadId();
+    TMessage m;
+    TakeMessage(m);  // the only timer is an hour away
+    taken.set_value(m);
+  });
+  while (!waiter_id) std::this_thread::yield();
+  std::this_thread::sleep_for(50ms);  // lets it block; had it not, the test passes without proving anything
+  for (uint32_t id = 2; id < 64; ++id) ASSERT_TRUE(SetTimer(window, id, 3600000));
+  ASSERT_TRUE(SetTimer(window, 1, 1));
+  auto result = taken.get_future();
+  const bool woke = result.wait_for(5s) == std::future_status::ready;
+  if (!woke) PostToThread(waiter_id, WM_QUIT, 0, 0);  // release it before failing
+  waiter.join();
+  ASSERT_TRUE(woke) << "the waiting thread slept past its shortened timer";
+  const TMessage m = result.get();
+  EXPECT_EQ(m.message, WM_TIMER);
+  EXPECT_EQ(m.wparam, 1u);
+}
+
 class TimerExceptions : public ::testing::Test {
  protected:
   TApplication app;
   std::vector<Handled> handled;
   void SetUp() override {
     app.OnException = [this](TComponent* s, const std::exception& e) {
-      handled.push_back({s, base::ExceptionMessage(e)});
+      handled.push_back({s, core::ExceptionMessage(e)});
     };
   }
 };
@@ -198,11 +271,12 @@ TEST_F(TimerExceptions, EscapedExceptionGoesToTheApplicationAndAbortIsDropped) {
     const char* name;
     std::function<void()> raise;
     bool reported;
+    std::wstring message;
   };
   const Case cases[] = {
-      {"abort", [] { throw base::EAbort(L"cancelled"); }, false},
-      {"os error", [] { base::RaiseOSError(5); }, true},
-      {"std", [] { throw std::runtime_error("broken"); }, true},
+      {"abort", [] { throw core::EAbort(L"cancelled"); }, false, L""},
+      {"os error", [] { base::RaiseOSError(5); }, true, L"System Error.  Code: 5.\r\n" + base::SysErrorMessage(5)},
+      {"std", [] { throw std::runtime_error("broken"); }, true, L"broken"},
   };
   for (const Case& c : cases) {
     handled.clear();
@@ -216,6 +290,7 @@ TEST_F(TimerExceptions, EscapedExceptionGoesToTheApplicationAndAbortIsDropped) {
     ASSERT_EQ(handled.size(), c.reported ? 1u : 0u) << c.name;
     if (c.reported) {
       EXPECT_EQ(handled[0].sender, &timer) << c.name;
+      EXPECT_EQ(handled[0].message, c.message) << c.name;
     }
   }
 }

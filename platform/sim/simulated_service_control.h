@@ -10,14 +10,13 @@
 #include <thread>
 
 #include "platform/service_control.h"
+#include "platform/sim/fault_plan.h"
 
 namespace platform {
 
 class SimulatedServiceControl : public ServiceControl {
  public:
-  // `set_last_error` receives the error code of each failed call, so the
-  // platform's last-error reading sees it.
-  explicit SimulatedServiceControl(std::function<void(uint32_t)> set_last_error = {});
+  SimulatedServiceControl() = default;
   ~SimulatedServiceControl() override;
 
   // Test API.
@@ -30,16 +29,13 @@ class SimulatedServiceControl : public ServiceControl {
   // Waits until the service has reported `state` (1 stopped ... 7 paused).
   bool wait_for_state(const std::wstring& name, uint32_t state,
                       std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
-  // The next handler registration, or status report, fails with `code`.
-  void fail_next_registration(uint32_t code);
-  void fail_next_status(uint32_t code);
-  // The error code of the calling thread's last failed call.
-  uint32_t last_error() const;
+  // Planned failures of "register_control_handler" and "set_status".
+  FaultPlan faults;
 
   uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
-  ServiceStatusHandle register_control_handler(const std::wstring& service_name,
-                                               ServiceController controller) override;
-  bool set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;
+  core::Result<ServiceStatusHandle> register_control_handler(const std::wstring& service_name,
+                                                             ServiceController controller) override;
+  core::Status set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;
 
  private:
   struct Service {
@@ -59,9 +55,7 @@ class SimulatedServiceControl : public ServiceControl {
   Service* Find(const std::wstring& name);
   const Service* Find(const std::wstring& name) const;
   bool AllStopped() const;
-  void Fail(uint32_t code);
 
-  std::function<void(uint32_t)> set_last_error_;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   std::deque<std::vector<std::wstring>> pending_starts_;
@@ -70,8 +64,6 @@ class SimulatedServiceControl : public ServiceControl {
   std::vector<std::thread> entries_;
   bool dispatching_ = false;
   ServiceStatusHandle next_handle_ = 1;
-  uint32_t fail_registration_ = 0;
-  uint32_t fail_status_ = 0;
 };
 
 }  // namespace platform

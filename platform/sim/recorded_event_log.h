@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/event_log.h"
+#include "platform/sim/fault_plan.h"
 
 namespace platform {
 
@@ -20,22 +21,21 @@ struct EventLogEntry {
 
 class RecordedEventLog : public EventLog {
  public:
-  EventSourceHandle register_source(const std::wstring& source_name) override;
+  core::Result<EventSourceHandle> register_source(const std::wstring& source_name) override;
   void deregister_source(EventSourceHandle source) override;
-  bool report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
+  core::Status report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
               const std::wstring& message) override;
 
   std::vector<EventLogEntry> entries() const;
   size_t open_sources() const;
-  // The next registration fails.
-  void fail_next_registration();
+  // Planned failures of "register_source" and "report".
+  FaultPlan faults;
 
  private:
   mutable std::mutex mutex_;
   std::vector<EventLogEntry> entries_;
   std::map<EventSourceHandle, std::wstring> sources_;
   EventSourceHandle next_ = 1;
-  bool fail_registration_ = false;
 };
 
 }  // namespace platform

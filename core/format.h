@@ -4,7 +4,7 @@
 #include <string>
 #include <variant>
 
-namespace base {
+namespace core {
 
 using FormatArg = std::variant<std::wstring, int64_t>;
 
@@ -13,4 +13,4 @@ using FormatArg = std::variant<std::wstring, int64_t>;
 // text argument for a number placeholder.
 std::wstring Format(const std::wstring& pattern, std::initializer_list<FormatArg> args);
 
-}  // namespace base
+}  // namespace core

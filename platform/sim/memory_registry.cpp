@@ -1,4 +1,4 @@
-#include "platform/memory_registry.h"
+#include "platform/sim/memory_registry.h"
 
 #include <cwctype>
 
@@ -39,7 +39,7 @@ std::unique_ptr<RegistryKey> MemoryRegistry::open_local_machine(const std::wstri
   {
     std::lock_guard lock(mutex_);
     if (!keys_.count(key)) {
-      if (!create || refuse_create_) return nullptr;
+      if (!create || !faults.Next("create_key").ok()) return nullptr;
     }
   }
   if (create) create_key(path);
@@ -70,7 +70,6 @@ void MemoryRegistry::clear() {
   std::lock_guard lock(mutex_);
   keys_.clear();
   values_.clear();
-  refuse_create_ = false;
 }
 
 bool MemoryRegistry::key_exists(const std::wstring& path) const {

@@ -1,8 +1,8 @@
-#include "base/utf.h"
+#include "core/utf.h"
 
 #include <cstdint>
 
-namespace base {
+namespace core {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -123,4 +123,4 @@ std::wstring FromUtf16(const std::u16string& units) {
   return out;
 }
 
-}  // namespace base
+}  // namespace core

@@ -1,8 +1,8 @@
-#include "platform/simulated_service_database.h"
+#include "platform/sim/simulated_service_database.h"
 
 #include <algorithm>
 
-#include "base/text.h"
+#include "core/text.h"
 
 namespace platform {
 
@@ -64,7 +64,7 @@ core::Status SimulatedServiceDatabase::Enter(const std::string& operation) {
 
 SimulatedServiceDatabase::Service* SimulatedServiceDatabase::FindService(const std::wstring& name) {
   for (auto& s : services_)
-    if (!s.marked_for_deletion && base::SameTextIgnoringCase(s.registration.name, name)) return &s;
+    if (!s.marked_for_deletion && core::SameTextIgnoringCase(s.registration.name, name)) return &s;
   return nullptr;
 }
 

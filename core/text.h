@@ -1,10 +1,13 @@
 #pragma once
 #include <string>
 
-namespace base {
+namespace core {
 
 // Removes every character with a code of 32 or less from both ends.
 std::wstring Trim(const std::wstring& text);
+// Each line break (CR LF, CR or LF) and every other character below 32
+// becomes one blank, so the text stays on one line.
+std::wstring OnOneLine(const std::wstring& text);
 // Upper case for the letters a to z only; everything else stays.
 std::wstring UpperCaseAscii(const std::wstring& text);
 bool SameTextAscii(const std::wstring& a, const std::wstring& b);
@@ -12,4 +15,4 @@ bool SameTextAscii(const std::wstring& a, const std::wstring& b);
 // (names of services, keys and values, which the system compares that way).
 bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b);
 
-}  // namespace base
+}  // namespace core

@@ -1,14 +1,25 @@
-#include "base/text.h"
+#include "core/text.h"
 
 #include <cwctype>
 
-namespace base {
+namespace core {
 
 std::wstring Trim(const std::wstring& text) {
   size_t first = 0, last = text.size();
   while (first < last && static_cast<uint32_t>(text[first]) <= 32) ++first;
   while (last > first && static_cast<uint32_t>(text[last - 1]) <= 32) --last;
   return text.substr(first, last - first);
+}
+
+std::wstring OnOneLine(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') continue;  // the LF makes the blank
+    out += static_cast<uint32_t>(c) < 32 ? L' ' : c;
+  }
+  return out;
 }
 
 std::wstring UpperCaseAscii(const std::wstring& text) {
@@ -29,4 +40,4 @@ bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b) {
   return true;
 }
 
-}  // namespace base
+}  // namespace core

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/registry.h"
+#include "platform/sim/fault_plan.h"
 
 namespace platform {
 
@@ -23,8 +24,9 @@ class MemoryRegistry : public Registry {
   void clear();
   bool key_exists(const std::wstring& path) const;
   std::optional<RegValue> get(const std::wstring& path, const std::wstring& name) const;
-  // Makes opening with create fail for keys that do not exist yet.
-  void refuse_key_creation(bool refuse) { refuse_create_ = refuse; }
+  // Planned failures of "create_key": opening with create a key that does
+  // not exist yet.
+  FaultPlan faults;
 
  private:
   friend class MemoryRegistryKey;
@@ -34,7 +36,6 @@ class MemoryRegistry : public Registry {
   mutable std::mutex mutex_;
   std::set<std::wstring> keys_;
   std::map<std::pair<std::wstring, std::wstring>, RegValue> values_;
-  bool refuse_create_ = false;
 };
 
 }  // namespace platform

@@ -1,11 +1,11 @@
-#include "base/format.h"
+#include "core/format.h"
 
 #include <cwchar>
 #include <vector>
 
-#include "base/exceptions.h"
+#include "core/exceptions.h"
 
-namespace base {
+namespace core {
 namespace {
 
 std::wstring NumberText(wchar_t kind, int64_t n) {
@@ -56,4 +56,4 @@ std::wstring Format(const std::wstring& pattern, std::initializer_list<FormatArg
   return out;
 }
 
-}  // namespace base
+}  // namespace core

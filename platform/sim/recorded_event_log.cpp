@@ -1,13 +1,14 @@
-#include "platform/recorded_event_log.h"
+#include "platform/sim/recorded_event_log.h"
 
 namespace platform {
 
-EventSourceHandle RecordedEventLog::register_source(const std::wstring& source_name) {
+namespace {
+constexpr uint32_t kInvalidHandle = 6;
+}  // namespace
+
+core::Result<EventSourceHandle> RecordedEventLog::register_source(const std::wstring& source_name) {
+  if (core::Status planned = faults.Next("register_source"); !planned.ok()) return planned;
   std::lock_guard lock(mutex_);
-  if (fail_registration_) {
-    fail_registration_ = false;
-    return 0;
-  }
   sources_[next_] = source_name;
   return next_++;
 }
@@ -17,13 +18,14 @@ void RecordedEventLog::deregister_source(EventSourceHandle source) {
   sources_.erase(source);
 }
 
-bool RecordedEventLog::report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
+core::Status RecordedEventLog::report(EventSourceHandle source, uint16_t type, uint16_t category, uint32_t event_id,
                               const std::wstring& message) {
+  if (core::Status planned = faults.Next("report"); !planned.ok()) return planned;
   std::lock_guard lock(mutex_);
   auto it = sources_.find(source);
-  if (it == sources_.end()) return false;
+  if (it == sources_.end()) return core::Status::SystemError(kInvalidHandle);
   entries_.push_back({it->second, type, category, event_id, message});
-  return true;
+  return core::Status::Ok();
 }
 
 std::vector<EventLogEntry> RecordedEventLog::entries() const {
@@ -34,11 +36,6 @@ std::vector<EventLogEntry> RecordedEventLog::entries() const {
 size_t RecordedEventLog::open_sources() const {
   std::lock_guard lock(mutex_);
   return sources_.size();
-}
-
-void RecordedEventLog::fail_next_registration() {
-  std::lock_guard lock(mutex_);
-  fail_registration_ = true;
 }
 
 }  // namespace platform

@@ -1,8 +1,8 @@
-#include "platform/simulated_service_control.h"
+#include "platform/sim/simulated_service_control.h"
 
 #include <algorithm>
 
-#include "base/text.h"
+#include "core/text.h"
 
 namespace platform {
 
@@ -14,32 +14,20 @@ constexpr uint32_t kNotActive = 1062;
 constexpr uint32_t kNoSuchService = 1060;
 constexpr uint32_t kInvalidHandle = 6;
 
-thread_local uint32_t last_error_code = 0;
-
 }  // namespace
 
 bool SimulatedServiceControl::Service::reported_stopped() const {
   return !reports.empty() && reports.back().current_state == kStopped;
 }
 
-SimulatedServiceControl::SimulatedServiceControl(std::function<void(uint32_t)> set_last_error)
-    : set_last_error_(std::move(set_last_error)) {}
-
 SimulatedServiceControl::~SimulatedServiceControl() {
   for (auto& t : entries_)
     if (t.joinable()) t.join();
 }
 
-void SimulatedServiceControl::Fail(uint32_t code) {
-  last_error_code = code;
-  if (set_last_error_) set_last_error_(code);
-}
-
-uint32_t SimulatedServiceControl::last_error() const { return last_error_code; }
-
 SimulatedServiceControl::Service* SimulatedServiceControl::Find(const std::wstring& name) {
   for (auto& s : services_)
-    if (base::SameTextIgnoringCase(s.name, name)) return &s;
+    if (core::SameTextIgnoringCase(s.name, name)) return &s;
   return nullptr;
 }
 
@@ -84,16 +72,6 @@ bool SimulatedServiceControl::wait_for_state(const std::wstring& name, uint32_t 
   });
 }
 
-void SimulatedServiceControl::fail_next_registration(uint32_t code) {
-  std::lock_guard lock(mutex_);
-  fail_registration_ = code;
-}
-
-void SimulatedServiceControl::fail_next_status(uint32_t code) {
-  std::lock_guard lock(mutex_);
-  fail_status_ = code;
-}
-
 // A service is done once its entry has returned and it either never took
 // control requests or has reported stopped.
 bool SimulatedServiceControl::AllStopped() const {
@@ -105,18 +83,14 @@ bool SimulatedServiceControl::AllStopped() const {
 uint32_t SimulatedServiceControl::run_dispatcher(const std::vector<std::wstring>& service_names,
                                                  ServiceEntryProc entry) {
   std::unique_lock lock(mutex_);
-  if (dispatching_ || pending_starts_.empty()) {
-    lock.unlock();
-    Fail(kNotConnected);
-    return kNotConnected;
-  }
+  if (dispatching_ || pending_starts_.empty()) return kNotConnected;
   dispatching_ = true;
   for (;;) {
     while (!pending_starts_.empty()) {
       std::vector<std::wstring> arguments = std::move(pending_starts_.front());
       pending_starts_.pop_front();
       const bool known = std::any_of(service_names.begin(), service_names.end(),
-                                     [&](const std::wstring& n) { return base::SameTextIgnoringCase(n, arguments[0]); });
+                                     [&](const std::wstring& n) { return core::SameTextIgnoringCase(n, arguments[0]); });
       if (!known) continue;
       Service* service = Find(arguments[0]);
       if (!service) {
@@ -155,36 +129,26 @@ uint32_t SimulatedServiceControl::run_dispatcher(const std::vector<std::wstring>
   return 0;
 }
 
-ServiceStatusHandle SimulatedServiceControl::register_control_handler(const std::wstring& service_name,
+core::Result<ServiceStatusHandle> SimulatedServiceControl::register_control_handler(const std::wstring& service_name,
                                                                       ServiceController controller) {
   std::unique_lock lock(mutex_);
   Service* service = Find(service_name);
-  uint32_t error = fail_registration_ ? fail_registration_ : (service && service->entry_running ? 0 : kNoSuchService);
-  fail_registration_ = 0;
-  if (error) {
-    lock.unlock();
-    Fail(error);
-    return 0;
-  }
+  if (core::Status planned = faults.Next("register_control_handler"); !planned.ok()) return planned;
+  if (!service || !service->entry_running) return core::Status::SystemError(kNoSuchService);
   service->controller = controller;
   service->handle = next_handle_++;
   return service->handle;
 }
 
-bool SimulatedServiceControl::set_status(ServiceStatusHandle handle, const ServiceStatus& status) {
+core::Status SimulatedServiceControl::set_status(ServiceStatusHandle handle, const ServiceStatus& status) {
   std::unique_lock lock(mutex_);
   auto it = std::find_if(services_.begin(), services_.end(),
                          [&](const Service& s) { return handle != 0 && s.handle == handle; });
-  uint32_t error = fail_status_ ? fail_status_ : (it == services_.end() ? kInvalidHandle : 0);
-  fail_status_ = 0;
-  if (error) {
-    lock.unlock();
-    Fail(error);
-    return false;
-  }
+  if (core::Status planned = faults.Next("set_status"); !planned.ok()) return planned;
+  if (it == services_.end()) return core::Status::SystemError(kInvalidHandle);
   it->reports.push_back(status);
   changed_.notify_all();
-  return true;
+  return core::Status::Ok();
 }
 
 }  // namespace platform

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-namespace base {
+namespace core {
 
 // wchar_t text is UTF-16 on Windows and UTF-32 on Linux; these convert
 // between it, UTF-8 and UTF-16 whatever the width. Invalid input becomes
@@ -11,4 +11,4 @@ std::wstring FromUtf8(const std::string& bytes);
 std::u16string ToUtf16(const std::wstring& text);
 std::wstring FromUtf16(const std::u16string& units);
 
-}  // namespace base
+}  // namespace core

@@ -1,0 +1,24 @@
+#pragma once
+// A clock that moves only when a test says so: a 60 s period passes in
+// microseconds, and every queue waiting on it looks again at each jump.
+#include <atomic>
+#include <cstdint>
+
+#include "support/fakes.h"
+#include "timers/message_queue.h"
+
+namespace testing_support {
+
+class MockClock : public FixedClock {
+ public:
+  uint64_t monotonic_ms() override { return now_ms_; }
+  void advance(uint64_t ms) {
+    now_ms_ += ms;
+    timers::WakeAllQueues();
+  }
+
+ private:
+  std::atomic<uint64_t> now_ms_{1'000'000};
+};
+
+}  // namespace testing_support
