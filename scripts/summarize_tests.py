@@ -20,8 +20,10 @@ def gtest_counts(path):
 
 def plain_ctest_counts(ctest_xml, results_dir):
     """Tests without a GoogleTest result file (scripted checks, or programs
-    that died first) count once each by CTest's verdict. The Wine prefix
-    fixtures are set-up steps, not tests."""
+    that died first) count once each by CTest's verdict. A program whose
+    cases all passed but which still failed (a leak report at exit, a crash
+    while ending) counts as one failure. The Wine prefix fixtures are set-up
+    steps, not tests."""
     if not os.path.exists(ctest_xml):
         return 0, 0
     passed = failed = 0
@@ -29,9 +31,13 @@ def plain_ctest_counts(ctest_xml, results_dir):
         name = case.get("name")
         if name.startswith("wine_prefix_") and case.get("status") != "fail":
             continue
-        if os.path.exists(os.path.join(results_dir, name + ".xml")):
+        verdict_failed = case.find("failure") is not None or case.get("status") == "fail"
+        gtest_xml = os.path.join(results_dir, name + ".xml")
+        if os.path.exists(gtest_xml):
+            if verdict_failed and gtest_counts(gtest_xml)[1] == 0:
+                failed += 1
             continue
-        if case.find("failure") is not None or case.get("status") == "fail":
+        if verdict_failed:
             failed += 1
         elif case.get("status") == "run":
             passed += 1
