@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "base/registry.h"
+#include "base/registry_accessor.h"
 #include "core/text.h"
 #include "platform/host.h"
 #include "platform/locale.h"
@@ -21,21 +21,21 @@ constexpr wchar_t kSettingsKey[] = L"\\Software\\Tav7Backup";
 constexpr wchar_t kHoursKey[] = L"\\Software\\Tav7Backup\\Horarios";
 constexpr wchar_t kEveryDay[] = L"Todo Dia";
 
-void LoadHours(base::TRegistry& registry, ScheduleReading& load, ScheduleAccess access) {
+void LoadHours(base::RegistryAccessor& accessor, ScheduleReading& load, ScheduleAccess access) {
   // Outcome ignored: reads then hit the main key.
-  registry.OpenKey(kHoursKey, access == ScheduleAccess::Service);
+  accessor.OpenKey(kHoursKey, access == ScheduleAccess::Service);
   for (int h = 0; h < 24; ++h) {
     load.Slots[h].Hour = h;
-    load.Slots[h].Enabled = registry.ReadBool(HourValueName(h));
+    load.Slots[h].Enabled = accessor.ReadBool(HourValueName(h));
     load.Slots[h].Ran = false;
   }
 }
 
 // A string value as stored, or none when it is missing; the reading rules
 // (and their failures) stay those of ReadString.
-std::optional<std::wstring> StoredString(base::TRegistry& registry, const std::wstring& name) {
-  std::wstring text = registry.ReadString(name);
-  if (text.empty() && !registry.ValueExists(name)) return std::nullopt;
+std::optional<std::wstring> StoredString(base::RegistryAccessor& accessor, const std::wstring& name) {
+  std::wstring text = accessor.ReadString(name);
+  if (text.empty() && !accessor.ValueExists(name)) return std::nullopt;
   return text;
 }
 
@@ -75,15 +75,16 @@ void LoadSchedule() {
 }
 
 void ReadSchedule(ScheduleReading& load, ScheduleAccess access) {
-  base::TRegistry registry(access == ScheduleAccess::Service ? platform::kKeyAllAccess : platform::kKeyRead);
-  if (!registry.OpenKey(kSettingsKey, false)) return;
+  base::RegistryAccessor accessor(access == ScheduleAccess::Service ? platform::kKeyAllAccess
+                                                                    : platform::kKeyRead);
+  if (!accessor.OpenKey(kSettingsKey, false)) return;
   load.KeyFound = true;
-  load.Switch = StoredString(registry, L"SERVICO");
+  load.Switch = StoredString(accessor, L"SERVICO");
   load.Enabled = load.Switch == L"S";
   for (int i = 1; i <= 8; ++i)
-    if (registry.ReadBool(DayNames[i])) load.AnyDay = true;
-  if (load.AnyDay) LoadHours(registry, load, access);
-  registry.CloseKey();
+    if (accessor.ReadBool(DayNames[i])) load.AnyDay = true;
+  if (load.AnyDay) LoadHours(accessor, load, access);
+  accessor.CloseKey();
 }
 
 void ScheduleTick(const ScheduleTickHooks& hooks) {

@@ -1,6 +1,6 @@
 #include "backup/web_service_location.h"
 
-#include "base/registry.h"
+#include "base/registry_accessor.h"
 #include "core/text.h"
 
 #ifndef TAV_WSDL_HOST
@@ -13,9 +13,9 @@ std::wstring BuiltInServerHost() { return L"" TAV_WSDL_HOST; }
 
 // Read access is all it needs, so any user sees the same host as the service.
 std::wstring ServerHostSetting() {
-  base::TRegistry registry(platform::kKeyRead);
-  if (!registry.OpenKey(L"\\Software\\Tav7Backup", false)) return L"";
-  return core::Trim(registry.ReadString(L"ServidorBackup"));
+  base::RegistryAccessor accessor(platform::kKeyRead);
+  if (!accessor.OpenKey(L"\\Software\\Tav7Backup", false)) return L"";
+  return core::Trim(accessor.ReadString(L"ServidorBackup"));
 }
 
 std::wstring CentralServerHost() {

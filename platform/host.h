@@ -5,7 +5,7 @@
 
 namespace platform {
 
-class Registry;
+class RegistryKeys;
 class Profile;
 class Shell;
 class Files;
@@ -24,7 +24,7 @@ class XmlParser;
 class SystemErrors;
 
 struct Host {
-  Registry* registry = nullptr;
+  RegistryKeys* registry_keys = nullptr;
   Profile* profile = nullptr;
   Shell* shell = nullptr;
   Files* files = nullptr;

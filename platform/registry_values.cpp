@@ -1,4 +1,4 @@
-#include "platform/registry.h"
+#include "platform/registry_keys.h"
 
 #include "core/utf.h"
 

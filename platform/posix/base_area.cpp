@@ -1,11 +1,11 @@
-#include "platform/sim/memory_registry.h"
+#include "platform/sim/memory_registry_keys.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/base_services.h"
 
 namespace platform::posix {
 
 void install_base_area(Host& host) {
-  static MemoryRegistry registry;
+  static MemoryRegistryKeys registry_keys;
   static PosixProfile profile;
   static PosixShell shell;
   static PosixFiles files;
@@ -14,7 +14,7 @@ void install_base_area(Host& host) {
   static PosixClock clock;
   static PosixLocale locale;
   static PosixSystemErrors errors;
-  host.registry = &registry;
+  host.registry_keys = &registry_keys;
   host.profile = &profile;
   host.shell = &shell;
   host.files = &files;

@@ -4,7 +4,7 @@
 namespace platform::win32 {
 
 void install_base_area(Host& host) {
-  static Win32Registry registry;
+  static Win32RegistryKeys registry_keys;
   static Win32Profile profile;
   static Win32Shell shell;
   static Win32Files files;
@@ -13,7 +13,7 @@ void install_base_area(Host& host) {
   static Win32Clock clock;
   static Win32Locale locale;
   static Win32SystemErrors errors;
-  host.registry = &registry;
+  host.registry_keys = &registry_keys;
   host.profile = &profile;
   host.shell = &shell;
   host.files = &files;

@@ -5,17 +5,17 @@
 #include "platform/locale.h"
 #include "platform/process_info.h"
 #include "platform/profile.h"
-#include "platform/registry.h"
+#include "platform/registry_keys.h"
 #include "platform/shell.h"
 #include "platform/system_errors.h"
 #include "platform/threads.h"
 
 namespace platform::win32 {
 
-class Win32Registry : public Registry {
+class Win32RegistryKeys : public RegistryKeys {
  public:
-  std::unique_ptr<RegistryKey> open_local_machine(const std::wstring& path, uint32_t access,
-                                                  bool create) override;
+  core::Result<std::unique_ptr<RegistryKey>> open_local_machine(const std::wstring& path, uint32_t access,
+                                                                bool create) override;
 };
 
 class Win32Profile : public Profile {

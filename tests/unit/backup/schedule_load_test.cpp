@@ -4,7 +4,7 @@
 
 #include "backup/schedule.h"
 #include "platform/host.h"
-#include "platform/sim/memory_registry.h"
+#include "platform/sim/memory_registry_keys.h"
 #include "support/failure.h"
 
 using namespace backup;
@@ -22,8 +22,8 @@ const wchar_t* const kWeekdayValues[9] = {nullptr,      L"Domingo", L"Segunda", 
 
 class ScheduleLoad : public testing::Test {
  protected:
-  platform::MemoryRegistry registry;
-  platform::ScopedOverride<platform::Registry> use{&platform::Host::registry, &registry};
+  platform::MemoryRegistryKeys registry;
+  platform::ScopedOverride<platform::RegistryKeys> use{&platform::Host::registry_keys, &registry};
 
   void SetUp() override {
     ServiceEnabled = false;
@@ -107,21 +107,21 @@ TEST_F(ScheduleLoad, LoadKeepsLastRunDatesButClearsRan) {
 TEST_F(ScheduleLoad, BadValuesFailNamingTheValue) {
   struct Case {
     const char* what;
-    std::function<void(platform::MemoryRegistry&)> arrange;
+    std::function<void(platform::MemoryRegistryKeys&)> arrange;
     std::wstring message;
   } cases[] = {
-      {"weekday missing", [](platform::MemoryRegistry& r) { r.remove_value(kMain, L"Domingo"); },
+      {"weekday missing", [](platform::MemoryRegistryKeys& r) { r.remove_value(kMain, L"Domingo"); },
        L"Failed to get data for 'Domingo'"},
       {"accented weekday of wrong type",
-       [](platform::MemoryRegistry& r) { r.set(kMain, L"Ter\u00E7a", reg_string(L"1")); },
+       [](platform::MemoryRegistryKeys& r) { r.set(kMain, L"Ter\u00E7a", reg_string(L"1")); },
        L"Invalid data type for 'Ter\u00E7a'"},
       {"one-digit hour name",
-       [](platform::MemoryRegistry& r) {
+       [](platform::MemoryRegistryKeys& r) {
          r.remove_value(kHours, L"07:00");
          r.set(kHours, L"7:00", reg_dword(1));
        },
        L"Failed to get data for '07:00'"},
-      {"switch of wrong type", [](platform::MemoryRegistry& r) { r.set(kMain, L"SERVICO", reg_dword(1)); },
+      {"switch of wrong type", [](platform::MemoryRegistryKeys& r) { r.set(kMain, L"SERVICO", reg_dword(1)); },
        L"Invalid data type for 'SERVICO'"},
   };
   for (const auto& c : cases) {

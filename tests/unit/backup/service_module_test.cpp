@@ -16,7 +16,7 @@
 #include "central_service.h"
 #include "platform/host.h"
 #include "platform/http.h"
-#include "platform/sim/memory_registry.h"
+#include "platform/sim/memory_registry_keys.h"
 #include "platform/sim/recorded_event_log.h"
 #include "platform/sim/simulated_connectivity.h"
 #include "platform/sim/simulated_service_control.h"
@@ -141,14 +141,14 @@ class ServiceModule : public testing::Test {
   GatedProcess process;
   testing_support::FixedClock clock;
   testing_support::FixedLocale locale = testing_support::FixedLocale::BrazilianPortuguese();
-  platform::MemoryRegistry registry;
+  platform::MemoryRegistryKeys registry;
   platform::SimulatedServiceControl scm;
   platform::RecordedEventLog log;
   platform::SimulatedConnectivity network;
   platform::ScopedOverride<platform::ProcessInfo> use_process{&platform::Host::process, &process};
   platform::ScopedOverride<platform::Clock> use_clock{&platform::Host::clock, &clock};
   platform::ScopedOverride<platform::Locale> use_locale{&platform::Host::locale, &locale};
-  platform::ScopedOverride<platform::Registry> use_registry{&platform::Host::registry, &registry};
+  platform::ScopedOverride<platform::RegistryKeys> use_registry{&platform::Host::registry_keys, &registry};
   platform::ScopedOverride<platform::ServiceControl> use_scm{&platform::Host::service_control, &scm};
   platform::ScopedOverride<platform::EventLog> use_log{&platform::Host::event_log, &log};
   platform::ScopedOverride<platform::Connectivity> use_network{&platform::Host::connectivity, &network};
@@ -202,8 +202,8 @@ class ServiceModule : public testing::Test {
   void Start() {
     scm.start_service(kServiceName);
     dispatcher = std::thread([this] {
-      scm.run_dispatcher({kServiceName},
-                         [this](const std::vector<std::wstring>& a) { service::ServiceEntry({module.get()}, a); });
+      (void)scm.run_dispatcher({kServiceName},
+                               [this](const std::vector<std::wstring>& a) { service::ServiceEntry({module.get()}, a); });
       dispatched = true;
     });
   }

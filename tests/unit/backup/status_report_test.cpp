@@ -17,7 +17,7 @@
 #include "platform/console.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
-#include "platform/sim/memory_registry.h"
+#include "platform/sim/memory_registry_keys.h"
 #include "platform/sim/simulated_connectivity.h"
 #include "platform/sim/simulated_service_database.h"
 #include "support/fakes.h"
@@ -38,36 +38,36 @@ constexpr uint32_t kRunning = 4, kAutomatic = 2, kDisabled = 4;
 
 // The in-memory registry, with every change asked of it written down: a
 // key opened for creation, or a value written.
-class WatchedRegistry : public platform::Registry {
+class WatchedRegistryKeys : public platform::RegistryKeys {
  public:
-  explicit WatchedRegistry(platform::MemoryRegistry& real) : real_(real) {}
+  explicit WatchedRegistryKeys(platform::MemoryRegistryKeys& real) : real_(real) {}
   std::vector<std::wstring> changes;
 
-  std::unique_ptr<platform::RegistryKey> open_local_machine(const std::wstring& path, uint32_t access,
-                                                            bool create) override {
+  core::Result<std::unique_ptr<platform::RegistryKey>> open_local_machine(const std::wstring& path,
+                                                                          uint32_t access, bool create) override {
     if (create) changes.push_back(L"open for creation " + path);
     auto key = real_.open_local_machine(path, access, create);
-    if (!key) return nullptr;
-    return std::make_unique<Key>(std::move(key), *this, path);
+    if (!key.ok()) return key.status();
+    return std::unique_ptr<platform::RegistryKey>(std::make_unique<Key>(std::move(key.value()), *this, path));
   }
 
  private:
   class Key : public platform::RegistryKey {
    public:
-    Key(std::unique_ptr<platform::RegistryKey> real, WatchedRegistry& owner, std::wstring path)
+    Key(std::unique_ptr<platform::RegistryKey> real, WatchedRegistryKeys& owner, std::wstring path)
         : real_(std::move(real)), owner_(owner), path_(std::move(path)) {}
-    std::optional<platform::RegValue> query(const std::wstring& name) override { return real_->query(name); }
-    bool write(const std::wstring& name, const platform::RegValue& value) override {
+    core::Result<platform::RegValue> query(const std::wstring& name) override { return real_->query(name); }
+    core::Status write(const std::wstring& name, const platform::RegValue& value) override {
       owner_.changes.push_back(L"write " + path_ + L"\\" + name);
       return real_->write(name, value);
     }
 
    private:
     std::unique_ptr<platform::RegistryKey> real_;
-    WatchedRegistry& owner_;
+    WatchedRegistryKeys& owner_;
     std::wstring path_;
   };
-  platform::MemoryRegistry& real_;
+  platform::MemoryRegistryKeys& real_;
 };
 
 std::map<std::string, std::string> DirectoryContents(const std::filesystem::path& dir) {
@@ -85,8 +85,8 @@ struct StatusWorld {
   testing_support::FakeProcess process;
   testing_support::FixedClock clock;
   testing_support::FixedLocale locale = testing_support::FixedLocale::BrazilianPortuguese();
-  platform::MemoryRegistry registry;
-  WatchedRegistry watched{registry};
+  platform::MemoryRegistryKeys registry;
+  WatchedRegistryKeys watched{registry};
   platform::SimulatedServiceDatabase database;
   platform::SimulatedConnectivity network;
   CentralService central;
@@ -94,7 +94,7 @@ struct StatusWorld {
   platform::ScopedOverride<platform::ProcessInfo> use_process{&platform::Host::process, &process};
   platform::ScopedOverride<platform::Clock> use_clock{&platform::Host::clock, &clock};
   platform::ScopedOverride<platform::Locale> use_locale{&platform::Host::locale, &locale};
-  platform::ScopedOverride<platform::Registry> use_registry{&platform::Host::registry, &watched};
+  platform::ScopedOverride<platform::RegistryKeys> use_registry{&platform::Host::registry_keys, &watched};
   platform::ScopedOverride<platform::ServiceDatabase> use_database{&platform::Host::service_database, &database};
   platform::ScopedOverride<platform::Connectivity> use_network{&platform::Host::connectivity, &network};
   std::optional<platform::ScopedOverride<platform::Http>> use_http;

@@ -1,10 +1,11 @@
 #pragma once
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 
-#include "platform/registry.h"
+#include "platform/registry_keys.h"
 #include "platform/sim/fault_plan.h"
 
 namespace platform {
@@ -12,10 +13,10 @@ namespace platform {
 // An in-memory registry: the host backend's stand-in for the Windows
 // registry, and the fake that portable tests fill. Key paths and value names
 // match without regard to case, as on Windows.
-class MemoryRegistry : public Registry {
+class MemoryRegistryKeys : public RegistryKeys {
  public:
-  std::unique_ptr<RegistryKey> open_local_machine(const std::wstring& path, uint32_t access,
-                                                  bool create) override;
+  core::Result<std::unique_ptr<RegistryKey>> open_local_machine(const std::wstring& path, uint32_t access,
+                                                                bool create) override;
 
   // Test API.
   void set(const std::wstring& path, const std::wstring& name, const RegValue& value);
@@ -24,12 +25,12 @@ class MemoryRegistry : public Registry {
   void clear();
   bool key_exists(const std::wstring& path) const;
   std::optional<RegValue> get(const std::wstring& path, const std::wstring& name) const;
-  // Planned failures of "create_key": opening with create a key that does
-  // not exist yet.
+  // Planned failures of "open_key" (every open), "create_key" (opening with
+  // create a key that does not exist yet), "query_value" and "write_value".
   FaultPlan faults;
 
  private:
-  friend class MemoryRegistryKey;
+  friend class MemoryKey;
   static std::wstring Fold(const std::wstring& text);
   static std::wstring Normalize(const std::wstring& path);
 

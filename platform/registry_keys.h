@@ -1,9 +1,10 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "core/status.h"
 
 namespace platform {
 
@@ -26,24 +27,28 @@ struct RegValue {
 constexpr uint32_t kKeyAllAccess = 0xF003F;
 constexpr uint32_t kKeyReadWrite = 0x2001F;
 constexpr uint32_t kKeyRead = 0x20019;
+constexpr uint32_t kKeySetValue = 0x0002;
+
+// The system's codes the registry reports on both targets.
+constexpr uint32_t kRegistryNotFound = 2;      // key or value missing
+constexpr uint32_t kRegistryAccessDenied = 5;  // e.g. a write through a key opened to read
 
 class RegistryKey {
  public:
   virtual ~RegistryKey() = default;
-  // nullopt when the value cannot be read (missing, or any other failure).
-  virtual std::optional<RegValue> query(const std::wstring& name) = 0;
-  // Returns false when the write fails.
-  virtual bool write(const std::wstring& name, const RegValue& value) = 0;
+  // The stored value, whatever its type; kRegistryNotFound when missing.
+  virtual core::Result<RegValue> query(const std::wstring& name) = 0;
+  virtual core::Status write(const std::wstring& name, const RegValue& value) = 0;
 };
 
 // Keys under HKEY_LOCAL_MACHINE, as a 32-bit process sees them.
-class Registry {
+class RegistryKeys {
  public:
-  virtual ~Registry() = default;
-  // Path without a leading backslash. nullptr when it cannot be opened
-  // (or created, with create == true).
-  virtual std::unique_ptr<RegistryKey> open_local_machine(const std::wstring& path,
-                                                          uint32_t access, bool create) = 0;
+  virtual ~RegistryKeys() = default;
+  // Path without a leading backslash; with create, a missing key (and its
+  // parents) is created. kRegistryNotFound when it is missing otherwise.
+  virtual core::Result<std::unique_ptr<RegistryKey>> open_local_machine(const std::wstring& path,
+                                                                        uint32_t access, bool create) = 0;
 };
 
 // Helpers to build raw values (UTF-16LE strings, little-endian numbers).

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/registry.h"
+#include "platform/registry_keys.h"
 
 namespace base {
 
@@ -11,9 +11,9 @@ namespace base {
 // service relies on. A path with a leading backslash is absolute; without
 // one it is taken below the open key. A key that does not open leaves the
 // previously open key current.
-class TRegistry {
+class RegistryAccessor {
  public:
-  explicit TRegistry(uint32_t access) : access_(access) {}
+  explicit RegistryAccessor(uint32_t access) : access_(access) {}
 
   bool OpenKey(const std::wstring& key, bool canCreate);
   void CloseKey();
@@ -25,11 +25,13 @@ class TRegistry {
   bool ReadBool(const std::wstring& name) { return ReadInteger(name) != 0; }
   // Missing or empty: ""; not a string type: "Invalid data type for '%s'".
   std::wstring ReadString(const std::wstring& name);
-  bool ValueExists(const std::wstring& name) { return current_ && current_->query(name).has_value(); }
+  bool ValueExists(const std::wstring& name);
   // "Failed to set data for '%s'" when the write fails.
   void WriteString(const std::wstring& name, const std::wstring& value);
 
  private:
+  core::Result<platform::RegValue> Query(const std::wstring& name);
+
   uint32_t access_;
   std::wstring current_path_;
   std::unique_ptr<platform::RegistryKey> current_;
