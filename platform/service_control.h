@@ -32,9 +32,9 @@ using ServiceEntryProc = std::function<void(const std::vector<std::wstring>& arg
 class ServiceControl {
  public:
   virtual ~ServiceControl() = default;
-  // Blocks until every started service has stopped; returns 0, or the error
-  // code at once (1063 when the process was not started as a service).
-  virtual uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) = 0;
+  // Blocks until every started service has stopped; fails at once with the
+  // system's code (1063 when the process was not started as a service).
+  virtual core::Status run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) = 0;
   virtual core::Result<ServiceStatusHandle> register_control_handler(const std::wstring& service_name,
                                                                      ServiceController controller) = 0;
   virtual core::Status set_status(ServiceStatusHandle handle, const ServiceStatus& status) = 0;

@@ -71,8 +71,9 @@ void TServiceStartThread::Execute() {
     timers::WindowHandle window;
     ~QuitWhenDone() { timers::PostToWindow(window, timers::WM_QUIT, 0, 0); }
   } quit{FQuitWindow};
-  FReturnValue = platform::host().service_control->run_dispatcher(
+  const core::Status dispatched = platform::host().service_control->run_dispatcher(
       FServiceStartTable, [this](const std::vector<std::wstring>& arguments) { ServiceEntry(FServices, arguments); });
+  FReturnValue = dispatched.code();
 }
 
 TServiceApplication::TServiceApplication(timers::TApplication& application)

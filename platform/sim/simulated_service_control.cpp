@@ -80,10 +80,10 @@ bool SimulatedServiceControl::AllStopped() const {
          });
 }
 
-uint32_t SimulatedServiceControl::run_dispatcher(const std::vector<std::wstring>& service_names,
-                                                 ServiceEntryProc entry) {
+core::Status SimulatedServiceControl::run_dispatcher(const std::vector<std::wstring>& service_names,
+                                                     ServiceEntryProc entry) {
   std::unique_lock lock(mutex_);
-  if (dispatching_ || pending_starts_.empty()) return kNotConnected;
+  if (dispatching_ || pending_starts_.empty()) return core::Status::SystemError(kNotConnected);
   dispatching_ = true;
   for (;;) {
     while (!pending_starts_.empty()) {
@@ -126,7 +126,7 @@ uint32_t SimulatedServiceControl::run_dispatcher(const std::vector<std::wstring>
   dispatching_ = false;
   lock.unlock();
   for (auto& t : ended) t.join();
-  return 0;
+  return core::Status::Ok();
 }
 
 core::Result<ServiceStatusHandle> SimulatedServiceControl::register_control_handler(const std::wstring& service_name,

@@ -32,7 +32,7 @@ class SimulatedServiceControl : public ServiceControl {
   // Planned failures of "register_control_handler" and "set_status".
   FaultPlan faults;
 
-  uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
+  core::Status run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
   core::Result<ServiceStatusHandle> register_control_handler(const std::wstring& service_name,
                                                              ServiceController controller) override;
   core::Status set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;

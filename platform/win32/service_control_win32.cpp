@@ -23,14 +23,15 @@ DWORD WINAPI ControlHandler(DWORD control, DWORD, void*, void* context) {
 
 }  // namespace
 
-uint32_t Win32ServiceControl::run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) {
+core::Status Win32ServiceControl::run_dispatcher(const std::vector<std::wstring>& service_names,
+                                                ServiceEntryProc entry) {
   dispatched_entry = std::move(entry);
   std::vector<SERVICE_TABLE_ENTRYW> table;
   for (const auto& name : service_names)
     table.push_back({const_cast<wchar_t*>(name.c_str()), &ServiceMain});
   table.push_back({nullptr, nullptr});
-  if (!StartServiceCtrlDispatcherW(table.data())) return GetLastError();
-  return 0;
+  if (!StartServiceCtrlDispatcherW(table.data())) return core::Status::SystemError(GetLastError());
+  return core::Status::Ok();
 }
 
 // The extended registration carries the entry point as its context, so one

@@ -10,7 +10,7 @@ namespace platform::win32 {
 
 class Win32ServiceControl : public ServiceControl {
  public:
-  uint32_t run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
+  core::Status run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
   core::Result<ServiceStatusHandle> register_control_handler(const std::wstring& service_name,
                                                ServiceController controller) override;
   core::Status set_status(ServiceStatusHandle handle, const ServiceStatus& status) override;

@@ -114,7 +114,8 @@ class ServiceHost : public ::testing::Test {
     scm.start_service(name, std::move(args));
     dispatcher = std::thread([this] {
       dispatcher_result =
-          scm.run_dispatcher({L"TestSvc"}, [this](const std::vector<std::wstring>& a) { service::ServiceEntry({&svc}, a); });
+          scm.run_dispatcher({L"TestSvc"}, [this](const std::vector<std::wstring>& a) { service::ServiceEntry({&svc}, a); })
+              .code();
       dispatcher_done = true;
     });
   }

@@ -62,7 +62,7 @@ TEST_F(ServiceHost, StartThatIsRefusedOrRaisesEndsTheService) {
     TestService one;
     one.SetOnStart([&](TService*, bool& started) { c.on_start(started); });
     own_scm.start_service(L"TestSvc");
-    EXPECT_EQ(own_scm.run_dispatcher({L"TestSvc"}, [&](const auto& a) { service::ServiceEntry({&one}, a); }), 0u);
+    EXPECT_TRUE(own_scm.run_dispatcher({L"TestSvc"}, [&](const auto& a) { service::ServiceEntry({&one}, a); }).ok());
     std::vector<uint32_t> states;
     for (const auto& r : own_scm.reports(L"TestSvc")) states.push_back(r.current_state);
     EXPECT_EQ(states, (std::vector<uint32_t>{kStartPending, kStartPending, kStopped})) << c.name;
@@ -180,7 +180,7 @@ TEST_F(ServiceHost, FailedHandlerRegistrationReportsNoStatus) {
 TEST_F(ServiceHost, EntryIgnoresUnknownNamesAndDispatcherNeedsAStart) {
   service::ServiceEntry({&svc}, {L"OtherSvc", L"x"});
   EXPECT_EQ(svc.ParamCount(), 0);
-  EXPECT_EQ(scm.run_dispatcher({L"TestSvc"}, [](const auto&) {}), 1063u);
+  EXPECT_EQ(scm.run_dispatcher({L"TestSvc"}, [](const auto&) {}).code(), 1063u);
   const std::wstring text = base::SysErrorMessage(1063);  // the platform's own words
   ASSERT_FALSE(text.empty());
   EXPECT_NE(text.back(), L'.');

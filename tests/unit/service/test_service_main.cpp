@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   TestService svc;
-  return static_cast<int>(platform::host().service_control->run_dispatcher(
-      {svc.Name()}, [&](const std::vector<std::wstring>& arguments) { service::ServiceEntry({&svc}, arguments); }));
+  const core::Status dispatched = platform::host().service_control->run_dispatcher(
+      {svc.Name()}, [&](const std::vector<std::wstring>& arguments) { service::ServiceEntry({&svc}, arguments); });
+  return static_cast<int>(dispatched.code());
 }
