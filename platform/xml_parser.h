@@ -4,9 +4,9 @@
 // refuse document types (never expand entities, never fetch anything) and
 // stop at the depth limit.
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -40,6 +40,22 @@ struct XmlParseFailure {
   int line = 0;         // 1-based; 0 when unknown
 };
 
+// How a parse ended, read like core::Status: ok(), or the failure, which
+// is data (the parser's words and line), not a system code.
+class [[nodiscard]] XmlParseStatus {
+ public:
+  XmlParseStatus() = default;
+  static XmlParseStatus Ok() { return XmlParseStatus(); }
+  XmlParseStatus(XmlParseFailure failure) : failed_(true), failure_(std::move(failure)) {}
+
+  bool ok() const { return !failed_; }
+  const XmlParseFailure& failure() const { return failure_; }
+
+ private:
+  bool failed_ = false;
+  XmlParseFailure failure_;
+};
+
 struct XmlParseLimits {
   unsigned max_element_depth = 256;
 };
@@ -48,9 +64,8 @@ class XmlParser {
  public:
   virtual ~XmlParser() = default;
   // Encoding from byte-order mark, else the declaration, else UTF-8.
-  // Returns the failure, if any; events already sent stay sent.
-  virtual std::optional<XmlParseFailure> parse(std::string_view bytes, const XmlParseLimits& limits,
-                                               XmlEventSink& sink) = 0;
+  // On failure, events already sent stay sent.
+  virtual XmlParseStatus parse(std::string_view bytes, const XmlParseLimits& limits, XmlEventSink& sink) = 0;
 };
 
 }  // namespace platform

@@ -138,10 +138,11 @@ XmlDocument ParseXmlDocument(std::string_view bytes) {
   TreeBuilder builder(doc);
   platform::XmlParseLimits limits;
   limits.max_element_depth = kMaxXmlElementDepth;
-  auto failure = parser->parse(bytes, limits, builder);
-  if (failure) {
-    if (failure->kind == platform::XmlParseFailure::Kind::unavailable) RaiseNoParser();
-    RaiseParseError(failure->reason, failure->line, bytes);
+  const platform::XmlParseStatus parsed = parser->parse(bytes, limits, builder);
+  if (!parsed.ok()) {
+    const platform::XmlParseFailure& failure = parsed.failure();
+    if (failure.kind == platform::XmlParseFailure::Kind::unavailable) RaiseNoParser();
+    RaiseParseError(failure.reason, failure.line, bytes);
   }
   builder.Finish();
   return doc;

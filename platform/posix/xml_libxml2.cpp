@@ -124,8 +124,7 @@ std::wstring ErrorText(const xmlError& error) {
 
 }  // namespace
 
-std::optional<XmlParseFailure> Libxml2Parser::parse(std::string_view bytes, const XmlParseLimits& limits,
-                                                    XmlEventSink& sink) {
+XmlParseStatus Libxml2Parser::parse(std::string_view bytes, const XmlParseLimits& limits, XmlEventSink& sink) {
   static std::once_flag once;
   std::call_once(once, [] {
     xmlInitParser();
@@ -165,7 +164,7 @@ std::optional<XmlParseFailure> Libxml2Parser::parse(std::string_view bytes, cons
   }
   for (xmlNodePtr node = doc->children; node; node = node->next)
     if (node->type == XML_ELEMENT_NODE) EmitElement(doc.get(), node, sink);
-  return std::nullopt;
+  return XmlParseStatus::Ok();
 }
 
 }  // namespace platform::posix

@@ -7,8 +7,7 @@ namespace platform::posix {
 // ever fetched: a document type stops the parser where it begins.
 class Libxml2Parser : public XmlParser {
  public:
-  std::optional<XmlParseFailure> parse(std::string_view bytes, const XmlParseLimits& limits,
-                                       XmlEventSink& sink) override;
+  XmlParseStatus parse(std::string_view bytes, const XmlParseLimits& limits, XmlEventSink& sink) override;
 };
 
 }  // namespace platform::posix

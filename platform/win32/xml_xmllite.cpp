@@ -158,8 +158,7 @@ class Reading {
 
 }  // namespace
 
-std::optional<XmlParseFailure> XmlLiteParser::parse(std::string_view bytes, const XmlParseLimits& limits,
-                                                    XmlEventSink& sink) {
+XmlParseStatus XmlLiteParser::parse(std::string_view bytes, const XmlParseLimits& limits, XmlEventSink& sink) {
   CreateXmlReaderFn create = LoadCreateXmlReader();
   if (!create) return XmlParseFailure{XmlParseFailure::Kind::unavailable, L"", 0};
   ComPtr<IXmlReader> reader;
@@ -176,7 +175,7 @@ std::optional<XmlParseFailure> XmlLiteParser::parse(std::string_view bytes, cons
   HRESULT hr = reader->SetInput(raw);
   raw->Release();
   if (SUCCEEDED(hr)) hr = Reading(reader.get(), sink, limits.max_element_depth).Run();
-  if (SUCCEEDED(hr)) return std::nullopt;
+  if (SUCCEEDED(hr)) return XmlParseStatus::Ok();
   UINT line = 0;
   reader->GetLineNumber(&line);
   return XmlParseFailure{XmlParseFailure::Kind::syntax, ErrorReason(hr), static_cast<int>(line)};

@@ -7,8 +7,7 @@ namespace platform::win32 {
 // prohibited and the element depth capped.
 class XmlLiteParser : public XmlParser {
  public:
-  std::optional<XmlParseFailure> parse(std::string_view bytes, const XmlParseLimits& limits,
-                                       XmlEventSink& sink) override;
+  XmlParseStatus parse(std::string_view bytes, const XmlParseLimits& limits, XmlEventSink& sink) override;
 };
 
 }  // namespace platform::win32

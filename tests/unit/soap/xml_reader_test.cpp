@@ -123,8 +123,8 @@ namespace {
 class CountingParser : public platform::XmlParser {
  public:
   int calls = 0;
-  std::optional<platform::XmlParseFailure> parse(std::string_view, const platform::XmlParseLimits&,
-                                                 platform::XmlEventSink&) override {
+  platform::XmlParseStatus parse(std::string_view, const platform::XmlParseLimits&,
+                                 platform::XmlEventSink&) override {
     ++calls;
     return platform::XmlParseFailure{platform::XmlParseFailure::Kind::unavailable, L"", 0};
   }
