@@ -218,6 +218,16 @@ TEST(TTimer, TimerOfAnEndedThreadIsArmedAgainOnTheCallingThread) {
   EXPECT_TRUE(PumpUntil([&] { return log.Count() >= 1; }));
 }
 
+#if GTEST_HAS_DEATH_TEST && !defined(NDEBUG)
+TEST(TTimerDeathTest, ReArmingOffItsOwningThreadAborts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  TTimer timer;
+  timer.SetInterval(20);
+  timer.SetOnTimer([](TComponent*) {});  // this thread owns it now
+  EXPECT_DEATH(std::thread([&] { timer.SetInterval(30); }).join(), "TTimer re-armed touched off its owning thread");
+}
+#endif
+
 namespace {
 
 struct Handled {
