@@ -113,6 +113,7 @@ TTavSrvBackup::TTavSrvBackup(service::IServiceApplication* application) : TServi
 TTavSrvBackup::~TTavSrvBackup() {
   TTavSrvBackup* self = this;
   current_module.compare_exchange_strong(self, nullptr);
+  ReleaseSchedule();
 }
 
 // Runs on the dispatcher's thread and must return at once. A stop or a
@@ -135,6 +136,7 @@ void TTavSrvBackup::PointHTTPRIOAt(const std::wstring& host) {
 }
 
 void TTavSrvBackup::ServiceStart(service::TService*, bool& Started) {
+  ClaimScheduleForThisThread();
   LoadSchedule();
   PointHTTPRIOAt(CentralServerHost());
   Timer.SetEnabled(false);

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "base/registry_accessor.h"
+#include "core/thread_checker.h"
 #include "core/text.h"
 #include "platform/host.h"
 #include "platform/locale.h"
@@ -16,6 +17,8 @@ const std::array<std::wstring, 9> DayNames = {
     L"Quinta", L"Sexta",   L"S\u00E1bado", L"Todo Dia"};
 
 namespace {
+
+core::ThreadChecker schedule_owner;
 
 constexpr wchar_t kSettingsKey[] = L"\\Software\\Tav7Backup";
 constexpr wchar_t kHoursKey[] = L"\\Software\\Tav7Backup\\Horarios";
@@ -69,7 +72,11 @@ std::wstring HourValueName(int hour) {
   return name;
 }
 
+void ClaimScheduleForThisThread() { schedule_owner.Claim(); }
+void ReleaseSchedule() { schedule_owner.Release(); }
+
 void LoadSchedule() {
+  schedule_owner.Check("LoadSchedule");
   ScheduleReading load{ServiceEnabled, HourSlots};
   ReadSchedule(load, ScheduleAccess::Service);
 }
@@ -88,6 +95,7 @@ void ReadSchedule(ScheduleReading& load, ScheduleAccess access) {
 }
 
 void ScheduleTick(const ScheduleTickHooks& hooks) {
+  schedule_owner.Check("ScheduleTick");
   for (int i = 1; i <= 8; ++i) {
     // Read per entry: a launch before it may have run past midnight.
     const base::TDateTime now = base::Now();

@@ -2,6 +2,7 @@
 // Threads: the schedule state below is process-wide and has no lock. Load
 // and tick run on the service thread once the service has started (before
 // that, on the thread that starts it); nothing else may touch the state.
+// Debug builds abort when another thread loads or ticks while it is claimed.
 #include <array>
 #include <functional>
 #include <optional>
@@ -21,6 +22,10 @@ struct THourSlot {
 // Process-wide; touched only on the service thread once the service runs.
 extern bool ServiceEnabled;
 extern std::array<THourSlot, 24> HourSlots;
+// The service claims the state for its thread as it starts; its module
+// releases it as it goes.
+void ClaimScheduleForThisThread();
+void ReleaseSchedule();
 // Indexed 1 to 8; element 0 is unused.
 extern const std::array<std::wstring, 9> DayNames;
 

@@ -24,6 +24,7 @@ bool IsControlRequest(const timers::TMessage& m) { return m.window == 0 && m.mes
 }  // namespace
 
 void TServiceThread::Execute() {
+  owner_.Claim();
   // The queue exists before anything is reported, so requests sent from
   // then on wait in it.
   timers::EnsureMessageQueue();
@@ -48,6 +49,7 @@ void TServiceThread::Execute() {
 }
 
 void TServiceThread::ProcessRequests(bool WaitForMessage) {
+  owner_.Check("TServiceThread::ProcessRequests");
   for (;;) {
     if (WaitForMessage && Terminated()) return;
     timers::TMessage message;
@@ -62,6 +64,7 @@ void TServiceThread::ProcessRequests(bool WaitForMessage) {
 }
 
 void TServiceThread::HandleControlRequest(uint32_t code) {
+  owner_.Check("TServiceThread::HandleControlRequest");
   const TCurrentStatus previous = FService->Status();
   bool ok = true;
   try {
@@ -89,6 +92,7 @@ void TServiceThread::HandleControlRequest(uint32_t code) {
 // at any moment of the pause, even before the thread has begun to wait,
 // is in the queue and ends the wait. Ticks are not looked at meanwhile.
 void TServiceThread::Park() {
+  owner_.Check("TServiceThread::Park");
   parked_ = true;
   timers::ParkUntil(IsControlRequest);
   parked_ = false;

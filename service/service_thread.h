@@ -3,8 +3,10 @@
 // control requests and timer ticks that reach it through its queue.
 // Threads: every member runs on the service thread itself, except Parked(),
 // which any thread may read. Other threads reach it only by posting to its
-// queue (TService::PostControlRequest).
+// queue (TService::PostControlRequest). Debug builds abort on a member
+// called from another thread once the thread runs.
 #include "base/thread.h"
+#include "core/thread_checker.h"
 
 namespace service {
 
@@ -32,6 +34,7 @@ class TServiceThread : public base::TThread {
 
   TService* FService;
   std::atomic<bool> parked_{false};
+  core::ThreadChecker owner_;
 };
 
 }  // namespace service

@@ -5,9 +5,9 @@
 namespace soap {
 namespace {
 
-TIntfMethEntry Method(const wchar_t* name, int pos, std::initializer_list<const wchar_t*> strings,
+TIntfMethEntry Method(const wchar_t* name, std::initializer_list<const wchar_t*> strings,
                       std::initializer_list<const wchar_t*> doubles, const TTypeInfo* result) {
-  TIntfMethEntry m{name, pos, {}, result};
+  TIntfMethEntry m{name, {}, result};
   for (const wchar_t* p : strings) m.Params.push_back({p, &StringTypeInfo(), pfConst});
   for (const wchar_t* p : doubles) m.Params.push_back({p, &DoubleTypeInfo(), pfConst});
   return m;
@@ -22,21 +22,22 @@ TIntfMetaData BuildMetaData(const TTypeInfo* info) {
   const TTypeInfo* s = &StringTypeInfo();
   const TTypeInfo* i = &IntegerTypeInfo();
   const TTypeInfo* d = &DoubleTypeInfo();
+  // In method-number order: the number is the index.
   md.MDA = {
-      {L"QueryInterface", 0, {}, nullptr},
-      {L"_AddRef", 1, {}, nullptr},
-      {L"_Release", 2, {}, nullptr},
-      Method(L"ApagaDadosBKS", kApagaDadosBKS, {L"CNPJ"}, {}, nullptr),
-      Method(L"GravaDados", kGravaDados, {L"CNPJ", L"Login", L"Sistema", L"Processo", L"Arquivo", L"Tipo", L"Erro"},
+      {L"QueryInterface", {}, nullptr},
+      {L"_AddRef", {}, nullptr},
+      {L"_Release", {}, nullptr},
+      Method(L"ApagaDadosBKS", {L"CNPJ"}, {}, nullptr),
+      Method(L"GravaDados", {L"CNPJ", L"Login", L"Sistema", L"Processo", L"Arquivo", L"Tipo", L"Erro"},
              {L"Tamanho", L"Baixado"}, i),
-      Method(L"GravaClientes", kGravaClientes, {L"CNPJ", L"Nome", L"Cidade", L"UF", L"Dados"}, {}, i),
-      Method(L"GravaClienteBKS", kGravaClienteBKS, {L"CNPJ", L"Sistema", L"UltBK"}, {}, i),
-      Method(L"BuscaDados", kBuscaDados, {L"CNPJ", L"Login", L"Sistema"}, {}, d),
-      Method(L"BuscaSolic", kBuscaSolic, {}, {}, s),
-      Method(L"SituacaoSolic", kSituacaoSolic, {L"CNPJ", L"Sistema"}, {}, s),
-      Method(L"ClienteExiste", kClienteExiste, {L"CNPJ"}, {}, s),
-      Method(L"BuscaPath", kBuscaPath, {}, {}, s),
-      Method(L"TestaConexao", kTestaConexao, {}, {}, s),
+      Method(L"GravaClientes", {L"CNPJ", L"Nome", L"Cidade", L"UF", L"Dados"}, {}, i),
+      Method(L"GravaClienteBKS", {L"CNPJ", L"Sistema", L"UltBK"}, {}, i),
+      Method(L"BuscaDados", {L"CNPJ", L"Login", L"Sistema"}, {}, d),
+      Method(L"BuscaSolic", {}, {}, s),
+      Method(L"SituacaoSolic", {L"CNPJ", L"Sistema"}, {}, s),
+      Method(L"ClienteExiste", {L"CNPJ"}, {}, s),
+      Method(L"BuscaPath", {}, {}, s),
+      Method(L"TestaConexao", {}, {}, s),
   };
   return md;
 }

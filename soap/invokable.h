@@ -51,7 +51,6 @@ struct TIntfParamEntry {
 
 struct TIntfMethEntry {
   std::wstring Name;
-  int Pos = 0;  // slot, counting the three base operations
   std::vector<TIntfParamEntry> Params;
   const TTypeInfo* ResultInfo = nullptr;  // none for a procedure
   int ParamCount() const { return static_cast<int>(Params.size()); }

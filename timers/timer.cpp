@@ -36,19 +36,30 @@ void TTimer::SetOnTimer(TNotifyEvent handler) {
 // A window that went away with its thread is forgotten, so the timer can
 // be armed again on the calling thread.
 void TTimer::UpdateTimer() {
-  if (window_ && !IsWindow(window_)) window_ = 0;
+  if (window_ && !IsWindow(window_)) ForgetWindow();
   if (window_) KillTimer(window_, kTimerId);
   if (interval_ != 0 && enabled_ && on_timer_) {
-    if (!window_) window_ = CreateMessageWindow([this](const TMessage& m) { WindowProcedure(m); });
+    if (window_) {
+      owner_.Check("TTimer re-armed");
+    } else {
+      window_ = CreateMessageWindow([this](const TMessage& m) { WindowProcedure(m); });
+      owner_.Claim();
+    }
     if (!SetTimer(window_, kTimerId, interval_)) throw core::EOutOfResources(L"Not enough timers available");
   } else if (window_) {
     DestroyMessageWindow(window_);
-    window_ = 0;
+    ForgetWindow();
   }
+}
+
+void TTimer::ForgetWindow() {
+  window_ = 0;
+  owner_.Release();
 }
 
 void TTimer::WindowProcedure(const TMessage& message) {
   if (message.message != WM_TIMER) return;
+  owner_.Check("TTimer tick");
   try {
     if (on_timer_) on_timer_(this);
   } catch (...) {

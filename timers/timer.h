@@ -3,9 +3,12 @@
 // armed it, never overlapping that thread's other work.
 // Threads: a timer has no lock. Arm, disarm and assign it on one thread at
 // a time; the thread that arms a timer without a window becomes its thread,
-// and its handler runs there only.
+// and its handler runs there only. Debug builds abort when it is re-armed
+// or ticks on another thread; disarming may come from any thread.
 #include <cstdint>
 #include <functional>
+
+#include "core/thread_checker.h"
 
 #include "timers/component.h"
 #include "timers/message_queue.h"
@@ -35,12 +38,14 @@ class TTimer : public TComponent {
 
  private:
   void UpdateTimer();
+  void ForgetWindow();
   void WindowProcedure(const TMessage& message);
 
   uint32_t interval_ = 1000;
   bool enabled_ = true;
   TNotifyEvent on_timer_;
   WindowHandle window_ = 0;
+  core::ThreadChecker owner_;
 };
 
 }  // namespace timers

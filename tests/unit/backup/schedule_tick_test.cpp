@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "backup/schedule.h"
@@ -100,3 +101,14 @@ TEST_F(ScheduleTickTest, LaunchEndingAfterMidnightStampsTheDateItStartedOn) {
   during_launch = [] {};
   EXPECT_EQ(LaunchesAt(2026, 12, 10, 23, 0), 1);  // the later date still gets its 23:00 run
 }
+
+#if GTEST_HAS_DEATH_TEST && !defined(NDEBUG)
+TEST(ScheduleThreadDeathTest, TickOffTheThreadThatClaimedTheScheduleAborts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  HourSlots = {};
+  std::thread(ClaimScheduleForThisThread).join();
+  EXPECT_DEATH(ScheduleTick({[] { return false; }, [](bool) {}}), "ScheduleTick touched off its owning thread");
+  ReleaseSchedule();
+  ScheduleTick({[] { return false; }, [](bool) {}});  // released: any thread again
+}
+#endif

@@ -21,16 +21,14 @@ namespace {
 
 struct TickLog {
   std::mutex mutex;
-  std::vector<SteadyClock::time_point> times;
   std::vector<uint32_t> threads;
   void Record() {
     std::lock_guard lock(mutex);
-    times.push_back(SteadyClock::now());
     threads.push_back(CurrentThreadId());
   }
   size_t Count() {
     std::lock_guard lock(mutex);
-    return times.size();
+    return threads.size();
   }
 };
 
@@ -39,51 +37,6 @@ TNotifyEvent Recorder(TickLog& log) {
 }
 
 }  // namespace
-
-TEST(TTimer, ArmedOnlyWithIntervalEnabledAndHandler) {
-  struct Case {
-    uint32_t interval;
-    bool enabled;
-    bool handler;
-    bool armed;
-  };
-  const Case cases[] = {{20, true, true, true}, {0, true, true, false}, {20, false, true, false}, {20, true, false, false}};
-  for (const Case& c : cases) {
-    TickLog log;
-    TTimer timer;
-    timer.SetInterval(c.interval);
-    timer.SetEnabled(c.enabled);
-    if (c.handler) timer.SetOnTimer(Recorder(log));
-    PumpFor(100ms);
-    EXPECT_EQ(timer.Armed(), c.armed) << c.interval << c.enabled << c.handler;
-    EXPECT_EQ(log.Count() > 0, c.armed) << c.interval << c.enabled << c.handler;
-  }
-}
-
-TEST(TTimer, IntervalZeroReleasesTheWindowAndSettingItBackArmsOnTheCallingThread) {
-  TickLog log;
-  TTimer timer;
-  timer.SetInterval(20);
-  timer.SetOnTimer(Recorder(log));
-  ASSERT_TRUE(PumpUntil([&] { return log.Count() > 0; }));
-  timer.SetInterval(0);
-  EXPECT_FALSE(timer.Armed());
-  const size_t before = log.Count();
-  PumpFor(100ms);
-  EXPECT_EQ(log.Count(), before);
-
-  std::atomic<bool> stop{false};
-  std::thread other([&] {
-    timer.SetInterval(20);
-    while (!stop) PumpFor(10ms);
-  });
-  // Ticks resume, but on the thread that re-armed it.
-  while (log.Count() < before + 2) std::this_thread::sleep_for(5ms);
-  stop = true;
-  other.join();
-  std::lock_guard lock(log.mutex);
-  EXPECT_NE(log.threads.back(), CurrentThreadId());
-}
 
 namespace {
 
@@ -99,9 +52,76 @@ class OnMockClock : public testing::Test {
     for (TMessage m; TryTakeMessage(m); ++n) DispatchToWindow(m);
     return n;
   }
+
+  // Runs `arm` on a new thread that then waits for one message, and moves
+  // the clock a period less a millisecond, then the last one. True when the
+  // tick reached that thread at the end of the period, not before, and
+  // nothing reached this one.
+  bool TicksAPeriodLaterOnAnotherThread(const std::function<void()>& arm, uint64_t period) {
+    std::promise<uint32_t> armed;
+    std::promise<void> ticked;
+    std::thread other([&] {
+      arm();
+      armed.set_value(CurrentThreadId());
+      TMessage m;
+      if (TakeMessage(m)) DispatchToWindow(m);
+      ticked.set_value();
+    });
+    const uint32_t other_id = armed.get_future().get();
+    auto done = ticked.get_future();
+    clock.advance(period - 1);
+    const bool early = done.wait_for(20ms) == std::future_status::ready;
+    const bool here = DispatchWaiting() != 0;
+    clock.advance(1);
+    const bool came = done.wait_for(5s) == std::future_status::ready;
+    if (!came) PostToThread(other_id, WM_QUIT, 0, 0);  // release it before failing
+    other.join();
+    return came && !early && !here;
+  }
 };
 
 }  // namespace
+
+TEST_F(OnMockClock, ArmedOnlyWithIntervalEnabledAndHandler) {
+  struct Case {
+    uint32_t interval;
+    bool enabled;
+    bool handler;
+    bool armed;
+  };
+  const Case cases[] = {{20, true, true, true}, {0, true, true, false}, {20, false, true, false}, {20, true, false, false}};
+  for (const Case& c : cases) {
+    TickLog log;
+    TTimer timer;
+    timer.SetInterval(c.interval);
+    timer.SetEnabled(c.enabled);
+    if (c.handler) timer.SetOnTimer(Recorder(log));
+    clock.advance(100);
+    DispatchWaiting();
+    EXPECT_EQ(timer.Armed(), c.armed) << c.interval << c.enabled << c.handler;
+    EXPECT_EQ(log.Count() > 0, c.armed) << c.interval << c.enabled << c.handler;
+  }
+}
+
+TEST_F(OnMockClock, IntervalZeroReleasesTheWindowAndSettingItBackArmsOnTheCallingThread) {
+  TickLog log;
+  TTimer timer;
+  timer.SetInterval(20);
+  timer.SetOnTimer(Recorder(log));
+  clock.advance(20);
+  ASSERT_EQ(DispatchWaiting(), 1);
+  timer.SetInterval(0);
+  EXPECT_FALSE(timer.Armed());
+  clock.advance(100);
+  EXPECT_EQ(DispatchWaiting(), 0);
+
+  // Ticks resume, but on the thread that re-armed it.
+  EXPECT_TRUE(TicksAPeriodLaterOnAnotherThread([&] { timer.SetInterval(20); }, 20));
+  std::lock_guard lock(log.mutex);
+  ASSERT_EQ(log.threads.size(), 2u);
+  EXPECT_NE(log.threads.back(), CurrentThreadId());
+}
+
 
 TEST_F(OnMockClock, SameValueAssignmentKeepsThePeriodButHandlerAssignmentRestartsIt) {
   // Assigning every 5 ms with a 200 ms period: a restart would starve it.
@@ -178,35 +198,28 @@ TEST_F(OnMockClock, ThreadBlockedOnATenSecondTimerWakesWhenTheClockGetsThere) {
   EXPECT_EQ(result.get().message, WM_TIMER);
 }
 
-TEST(TTimer, OffAndOnFromAnotherThreadMovesTheTicks) {
+TEST_F(OnMockClock, OffAndOnFromAnotherThreadMovesTheTicks) {
   TickLog log;
   TTimer timer;
   timer.SetInterval(60);
   timer.SetOnTimer(Recorder(log));
-  const uint32_t old_thread = CurrentThreadId();
-  ASSERT_TRUE(PumpUntil([&] { return log.Count() >= 1; }));
-
-  std::atomic<bool> stop{false}, moved{false};
-  SteadyClock::time_point rearmed;
-  std::thread other([&] {
-    timer.SetEnabled(false);
-    timer.SetEnabled(true);
-    rearmed = SteadyClock::now();
-    moved = true;
-    while (!stop) PumpFor(5ms);
-  });
-  while (!moved) std::this_thread::sleep_for(1ms);
-  // The old thread keeps pumping but gets nothing more.
-  const size_t before = log.Count();
-  ASSERT_TRUE(PumpUntil([&] { return log.Count() >= before + 2; }));
-  stop = true;
-  other.join();
+  clock.advance(60);
+  ASSERT_EQ(DispatchWaiting(), 1);
+  clock.advance(30);  // half way to the next tick when it moves
+  // A full period after re-arming, on the new thread; the old one keeps
+  // looking but gets nothing more.
+  EXPECT_TRUE(TicksAPeriodLaterOnAnotherThread(
+      [&] {
+        timer.SetEnabled(false);
+        timer.SetEnabled(true);
+      },
+      60));
   std::lock_guard lock(log.mutex);
-  for (size_t i = before; i < log.threads.size(); ++i) EXPECT_NE(log.threads[i], old_thread);
-  EXPECT_GE(log.times[before] - rearmed, 55ms);  // a full period after re-arming
+  ASSERT_EQ(log.threads.size(), 2u);
+  EXPECT_NE(log.threads.back(), CurrentThreadId());
 }
 
-TEST(TTimer, TimerOfAnEndedThreadIsArmedAgainOnTheCallingThread) {
+TEST_F(OnMockClock, TimerOfAnEndedThreadIsArmedAgainOnTheCallingThread) {
   TickLog log;
   TTimer timer;
   std::thread([&] {
@@ -215,8 +228,20 @@ TEST(TTimer, TimerOfAnEndedThreadIsArmedAgainOnTheCallingThread) {
   }).join();
   EXPECT_EQ(log.Count(), 0u);
   timer.SetInterval(25);  // its window went away with that thread
-  EXPECT_TRUE(PumpUntil([&] { return log.Count() >= 1; }));
+  clock.advance(25);
+  EXPECT_EQ(DispatchWaiting(), 1);
+  EXPECT_EQ(log.Count(), 1u);
 }
+
+#if GTEST_HAS_DEATH_TEST && !defined(NDEBUG)
+TEST(TTimerDeathTest, ReArmingOffItsOwningThreadAborts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  TTimer timer;
+  timer.SetInterval(20);
+  timer.SetOnTimer([](TComponent*) {});  // this thread owns it now
+  EXPECT_DEATH(std::thread([&] { timer.SetInterval(30); }).join(), "TTimer re-armed touched off its owning thread");
+}
+#endif
 
 namespace {
 
@@ -253,7 +278,7 @@ TEST(MessageQueue, BlockedThreadSeesItsTimerShortenedFromAnotherThread) {
   EXPECT_EQ(m.wparam, 1u);
 }
 
-class TimerExceptions : public ::testing::Test {
+class TimerExceptions : public OnMockClock {
  protected:
   TApplication app;
   std::vector<Handled> handled;
@@ -286,7 +311,11 @@ TEST_F(TimerExceptions, EscapedExceptionGoesToTheApplicationAndAbortIsDropped) {
     timer.SetOnTimer([&](TComponent*) {
       if (++ticks == 1) c.raise();
     });
-    ASSERT_TRUE(PumpUntil([&] { return ticks >= 2; })) << c.name;  // the next tick comes normally
+    for (int period = 0; period < 2; ++period) {
+      clock.advance(10);
+      DispatchWaiting();
+    }
+    ASSERT_EQ(ticks, 2) << c.name;  // the next tick comes normally
     ASSERT_EQ(handled.size(), c.reported ? 1u : 0u) << c.name;
     if (c.reported) {
       EXPECT_EQ(handled[0].sender, &timer) << c.name;

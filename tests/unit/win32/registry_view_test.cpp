@@ -10,6 +10,9 @@ using namespace backup;
 namespace {
 
 constexpr wchar_t kMain[] = L"Software\\Tav7Backup";
+// Written out, not taken from the code's table: a misspelt name must fail here.
+constexpr const wchar_t* kWeekdayValues[] = {L"Domingo", L"Segunda", L"Ter\u00E7a", L"Quarta",
+                                             L"Quinta",  L"Sexta",   L"S\u00E1bado", L"Todo Dia"};
 
 // Settings written straight into the 32-bit view, removed afterwards.
 class RealRegistry : public testing::Test {
@@ -23,7 +26,7 @@ class RealRegistry : public testing::Test {
     ASSERT_EQ(Create(kMain, &main_), ERROR_SUCCESS);
     ASSERT_EQ(Create(L"Software\\Tav7Backup\\Horarios", &hours_), ERROR_SUCCESS);
     SetString(main_, L"SERVICO", L"S");
-    for (int i = 1; i <= 8; ++i) SetDword(main_, DayNames[i].c_str(), i == 3);
+    for (const wchar_t* day : kWeekdayValues) SetDword(main_, day, day == kWeekdayValues[2]);
     for (int h = 0; h < 24; ++h) {
       wchar_t name[8];
       wsprintfW(name, L"%02d:00", h);
