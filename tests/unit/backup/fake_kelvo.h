@@ -7,29 +7,12 @@
 #include <vector>
 
 #include "base/exceptions.h"
+#include "support/journal.h"
 #include "soap/IcoKelvo1.h"
 
 namespace backup_test {
 
-class Journal {
- public:
-  void Add(std::string event) {
-    std::lock_guard lock(mutex_);
-    events_.push_back(std::move(event));
-  }
-  std::vector<std::string> Events() const {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-  void Clear() {
-    std::lock_guard lock(mutex_);
-    events_.clear();
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> events_;
-};
+using test_support::Journal;
 
 // Hands out the interface as the proxy would, released when the poll
 // drops it.

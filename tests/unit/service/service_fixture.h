@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "support/journal.h"
 #include "platform/sim/recorded_event_log.h"
 #include "platform/sim/simulated_service_control.h"
 #include "platform/system_errors.h"
@@ -27,26 +28,7 @@ using service::TCurrentStatus;
 inline constexpr uint32_t kStopped = 1, kStartPending = 2, kStopPending = 3, kRunning = 4, kContinuePending = 5,
                           kPausePending = 6, kPaused = 7;
 
-// Events in the order the service thread saw them.
-class Journal {
- public:
-  void Add(std::string event) {
-    std::lock_guard lock(mutex_);
-    events_.push_back(std::move(event));
-  }
-  std::vector<std::string> Events() const {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-  size_t Count(const std::string& event) const {
-    std::lock_guard lock(mutex_);
-    return std::count(events_.begin(), events_.end(), event);
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> events_;
-};
+using test_support::Journal;
 
 class TestService : public service::TService {
  public:
