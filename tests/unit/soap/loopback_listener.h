@@ -14,8 +14,8 @@ class LoopbackListener {
   int Connections(int wait_ms);
 
  private:
+  int port_ = 0;  // set while socket_ is opened, so declared first
   long long socket_ = -1;
-  int port_ = 0;
   int connections_ = 0;
 };
 
