@@ -121,11 +121,14 @@ def make_handler(script_path, log_path):
 
 def main():
     parser = argparse.ArgumentParser()
+    # Another loopback address lets a second run (soak, benchmark) serve
+    # the service's fixed port 5660 beside the end-to-end scenarios.
+    parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=5660)
     parser.add_argument("--script", required=True)
     parser.add_argument("--log", required=True)
     args = parser.parse_args()
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), make_handler(args.script, args.log))
+    server = ThreadingHTTPServer((args.host, args.port), make_handler(args.script, args.log))
     server.daemon_threads = True
 
     def stop(*_):
