@@ -19,7 +19,7 @@ std::wstring OSErrorMessage(uint32_t code) {
   return core::Format(L"System Error.  Code: %d.\r\n%s", {static_cast<int64_t>(code), text});
 }
 
-void RaiseOSError(uint32_t code) { throw EOSError(code, OSErrorMessage(code)); }
+void RaiseOSError(uint32_t code) { throw core::EOSError(code, OSErrorMessage(code)); }
 
 void RaiseOnFailure(const core::Status& status) {
   if (!status.ok()) RaiseOSError(status.code());

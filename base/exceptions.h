@@ -1,7 +1,6 @@
 #pragma once
-// Operating-system failures as exceptions, with the system's texts. The
-// exception types live in core/; the names below keep code written against
-// base:: building.
+// Operating-system failures as exceptions (core::EOSError), with the
+// system's texts.
 #include <cstdint>
 #include <string>
 
@@ -9,13 +8,6 @@
 #include "core/status.h"
 
 namespace base {
-
-using core::EAbort;
-using core::EConvertError;
-using core::EOSError;
-using core::EOutOfResources;
-using core::Exception;
-using core::ExceptionMessage;
 
 // The system's text for an error code without its trailing blanks,
 // control characters and full stops; empty when it has none.
