@@ -35,10 +35,7 @@ std::wstring TypeKindName(TTypeKind kind) {
   }
 }
 
-[[noreturn]] void Unsupported(TTypeKind kind) {
-  throw ESOAPDomConvertError(core::Format(
-      L"Datatype of TypeKind: %s not supported as argument for remote invocation", {TypeKindName(kind)}));
-}
+[[noreturn]] void Unsupported(TTypeKind kind) { RaiseUnsupportedType(TypeKindName(kind)); }
 
 bool IsXmlChar(uint32_t c) {
   if (c < 0x20) return c == 0x9 || c == 0xA || c == 0xD;

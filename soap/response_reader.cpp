@@ -79,8 +79,7 @@ void TOPToSoapDomConvert::ReadValue(const XmlNode& element, const TTypeInfo* inf
     case TTypeKind::tkInteger: *static_cast<int32_t*>(slot) = nil ? 0 : SoapToInteger(text); break;
     case TTypeKind::tkFloat: *static_cast<double*>(slot) = nil ? 0.0 : SoapToDouble(text); break;
     default:
-      throw ESOAPDomConvertError(
-          core::Format(L"Datatype of TypeKind: %s not supported as argument for remote invocation", {info->Name}));
+      RaiseUnsupportedType(info->Name);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/exceptions.h"
+#include "core/format.h"
 
 namespace soap {
 
@@ -12,6 +13,12 @@ TAV_EXCEPTION_CLASS(ESOAPDomConvertError, Exception);
 TAV_EXCEPTION_CLASS(EDOMParseError, Exception);
 TAV_EXCEPTION_CLASS(EXMLDocError, Exception);
 TAV_EXCEPTION_CLASS(DOMException, Exception);
+
+// A value of a type the encoding cannot carry, in either direction.
+[[noreturn]] inline void RaiseUnsupportedType(const std::wstring& type_name) {
+  throw ESOAPDomConvertError(core::Format(
+      L"Datatype of TypeKind: %s not supported as argument for remote invocation", {type_name}));
+}
 
 // A SOAP fault sent by the server; the message is the fault's reason.
 class ERemotableException : public core::Exception {
