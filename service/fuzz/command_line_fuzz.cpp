@@ -118,8 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckSwitch(app, arguments, name);
   for (const wchar_t* known : {L"INSTALL", L"UNINSTALL", L"SILENT", L"STATUS", L"HELP", L"?"})
     CheckSwitch(app, arguments, known);
-  // Each argument as a name: whatever its shape, it must be found (a few
-  // suffice; each check splits the line again).
+  // Each argument without its first character as a name, so that switches
+  // of any spelling get checked (a few suffice: each check splits again).
   for (size_t i = 0; i < arguments.size() && i < 8; ++i)
     if (!arguments[i].empty()) CheckSwitch(app, arguments, arguments[i].substr(1));
   return 0;
