@@ -101,7 +101,7 @@ while IFS='|' read -r name binary dict seeds; do
   code=$?
 
   status=$(latest_status "$log")
-  runs=$(sed -n -E 's/^stat::number_executed_units: *([0-9]+).*/\1/p' "$log" | tail -1)
+  runs=$(sed -n -E 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log" | tail -1)
   [ -n "$runs" ] || runs=$(runs_in "$status")
   new=$(comm -13 <(echo "$before") <(ls "$findings") | sed '/^$/d')
   count=$(echo -n "$new" | grep -c .)
