@@ -68,7 +68,8 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
 
 # "#N ... cov: C ft: F corp: K/..." of libFuzzer's latest status line.
 latest_status() { grep -a -E '^#[0-9]+.*cov: ' "$1" | tail -1; }
-field() { sed -n -E "s/.* $2: ([0-9]+).*/\1/p" <<<"$1"; }
+# "-" when a target stopped before its first status line.
+field() { sed -n -E "s/.* $2: ([0-9]+).*/\1/p" <<<"$1" | grep . || echo -; }
 runs_in() { sed -n -E 's/^#([0-9]+).*/\1/p' <<<"$1"; }
 
 mmss() { printf '%d:%02d' $(($1 / 60)) $(($1 % 60)); }
