@@ -4,6 +4,7 @@
 // (0 to 7) and the next two the locale's decimal separator, then the answer.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
