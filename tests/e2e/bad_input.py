@@ -227,8 +227,8 @@ def run_log_value(key):
 
 
 def set_run_log_read_only(on):
-    """The read-only attribute as Wine keeps it, and immutable besides: these runs are root's, whom
-    permissions do not stop."""
+    """The read-only attribute as Wine keeps it, and for root, whom permissions do not stop,
+    immutable besides."""
     if not RUN_LOG.exists():
         return True
     if not on:
@@ -236,7 +236,7 @@ def set_run_log_read_only(on):
         RUN_LOG.chmod(0o644)
         return True
     RUN_LOG.chmod(0o444)
-    return subprocess.run(["chattr", "+i", str(RUN_LOG)], capture_output=True).returncode == 0
+    return os.geteuid() != 0 or subprocess.run(["chattr", "+i", str(RUN_LOG)], capture_output=True).returncode == 0
 
 
 def program_is_a_directory(report, hours):
