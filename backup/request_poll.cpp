@@ -10,9 +10,6 @@
 namespace backup {
 namespace {
 
-// The profile functions' buffer holds 2047 characters and the terminator.
-constexpr size_t kProfileValueLimit = 2047;
-
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 // A check that cannot tell is not a report of "no connection": the web call
@@ -34,7 +31,7 @@ void AskAndLaunch(const RequestPollHooks& hooks, soap::IcoKelvo& service, const 
 
 std::wstring ReadCompanyNumber() {
   base::TIniFile ini(CompanyIniPath());
-  return ini.ReadString(L"EMPRESA", L"CNPJ", L"").substr(0, kProfileValueLimit);
+  return ini.ReadString(L"EMPRESA", L"CNPJ", L"");
 }
 
 bool RequestNamesInstallation(const std::wstring& answer, const std::wstring& company) {

@@ -1,9 +1,14 @@
 #pragma once
+#include <cstddef>
 #include <string>
 
 #include "core/status.h"
 
 namespace platform {
+
+// A read returns at most this many characters, the rest of a longer value is
+// cut off: the buffer the Windows profile functions are read through.
+inline constexpr size_t kProfileValueLimit = 2047;
 
 // INI files with the semantics of the Windows profile functions: sections and
 // keys match without regard to case; a write replaces the value and adds the

@@ -108,7 +108,7 @@ std::wstring PosixProfile::read_string(const std::wstring& file, const std::wstr
   std::wstring value = core::Trim(line.substr(line.find(L'=') + 1));
   if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front())
     value = value.substr(1, value.size() - 2);
-  return value;
+  return value.substr(0, kProfileValueLimit);
 }
 
 }  // namespace platform::posix

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <vector>
-
 #include "platform/win32/base_services.h"
 
 namespace platform::win32 {
@@ -29,13 +27,11 @@ core::Status Win32Profile::write_string(const std::wstring& file, const std::wst
 
 std::wstring Win32Profile::read_string(const std::wstring& file, const std::wstring& section,
                                        const std::wstring& key, const std::wstring& fallback) {
-  std::vector<wchar_t> buffer(2048);
-  for (;;) {
-    DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), fallback.c_str(), buffer.data(),
-                                       static_cast<DWORD>(buffer.size()), file.c_str());
-    if (n + 1 < buffer.size()) return std::wstring(buffer.data(), n);
-    buffer.resize(buffer.size() * 2);
-  }
+  // The profile functions' own buffer: longer values are cut, as on every system.
+  wchar_t buffer[kProfileValueLimit + 1];
+  DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), fallback.c_str(), buffer,
+                                     kProfileValueLimit + 1, file.c_str());
+  return std::wstring(buffer, n);
 }
 
 }  // namespace platform::win32
