@@ -76,7 +76,7 @@ class Report:
                  f'<testsuite name="{name}" tests="{len(self.cases)}" failures="{failed}">']
         for scenario, what, ok, detail in self.cases:
             lines.append(f'<testcase classname={quoteattr(scenario)} name={quoteattr(what)}>'
-                         + ("" if ok else f"<failure message={quoteattr(detail or 'failed')}/>") + "</testcase>")
+                         + ("" if ok else f"<failure message={quoteattr(str(detail) or 'failed')}/>") + "</testcase>")
         lines += ["</testsuite>", "</testsuites>"]
         (RESULTS / f"{name}.xml").write_text("\n".join(lines) + "\n", encoding="utf-8")
         return failed
