@@ -29,6 +29,7 @@ import os
 import subprocess
 import sys
 import time
+from dataclasses import dataclass, field
 from pathlib import Path
 
 SHORT = "--short" in sys.argv[1:]
@@ -201,20 +202,72 @@ class Polls:
         return requests
 
 
-def poll_limit(requests, launched):
-    return EXCHANGE_LIMIT * len(requests) + MARGIN + (LAUNCH_WAIT if launched else 0)
+@dataclass
+class Poll:
+    n: int
+    name: str
+    begin: float = None  # when its first exchange began (server clock)
+    requests: list = field(default_factory=list)
+    launched: bool = False
+    rss: int = None
+    next_begin: float = None  # the next poll's, within the same start of the service
+
+    def service_side(self):
+        """The service's side of a poll ends 60 s before the next one begins."""
+        return self.next_begin - POLL_PERIOD - self.begin
+
+    def limit(self):
+        return EXCHANGE_LIMIT * len(self.requests) + MARGIN + (LAUNCH_WAIT if self.launched else 0)
 
 
-def check_poll_spacing(report, history):
-    """The service's side of a poll ends 60 s before the next one begins."""
+def play_stop_in_hang(report, server, polls, poll):
+    hung = wait_for(lambda: [r for r in server.requests()[polls.seen:] if r["mode"] == "hang"], 30)
+    report.check(f"poll {poll.n}: the service waits on the hung call", hung and state()[0] == RUNNING,
+                 describe(server.requests()[polls.seen:]))
+    time.sleep(1)
+    stop_service(report, f"poll {poll.n}: stop during the hang")
+    polls.seen = len(server.requests())
+    start_service(report)
+
+
+def play_poll(report, polls, poll, valid):
+    kelvo_before = len(launches("ok SERVICO KELVO"))
+    poll.requests = polls.wait_end()
+    poll.launched = len(launches("ok SERVICO KELVO")) > kelvo_before
+    took = max(r.get("end", r["time"]) for r in poll.requests) - poll.begin
+    poll.rss = resident_kib()
+    print(f"   poll {poll.n:2d}  {poll.name:32s} {took:6.1f} s  RSS {poll.rss} KiB  [{describe(poll.requests)}]",
+          flush=True)
+    report.check(f"poll {poll.n}: still RUNNING", state()[0] == RUNNING)
+    report.check(f"poll {poll.n}: {'one launch' if valid else 'no launch'}", poll.launched == valid,
+                 launches("ok SERVICO KELVO"))
+    slow = [r for r in poll.requests if r.get("end", time.time()) - r["time"] > EXCHANGE_LIMIT + MARGIN]
+    report.check(f"poll {poll.n}: every exchange ended (or was given up) within {EXCHANGE_LIMIT:.0f} s",
+                 not slow, describe(slow))
+
+
+def check_quiet(report, server, mark):
+    report.check("no redirection followed", not [r for r in server.requests() if r["mode"] == "redirected here"])
+    report.check("no event-log entry", trace_entries(mark) == [], trace_entries(mark))
+
+
+def check_whole_soak(report, server, mark, history, first_start):
     report.begin("each poll ended within the web client's deadline")
-    for n, name, begin, requests, launched, nxt in history:
-        if nxt is None or begin is None:
-            continue
-        took = nxt - POLL_PERIOD - begin
-        limit = poll_limit(requests, launched)
-        report.check(f"poll {n} ({name}): {took:.1f} s of at most {limit:.0f} s", -MARGIN <= took <= limit,
-                     describe(requests))
+    for poll in history:
+        if poll.begin is not None and poll.next_begin is not None:
+            took, limit = poll.service_side(), poll.limit()
+            report.check(f"poll {poll.n} ({poll.name}): {took:.1f} s of at most {limit:.0f} s",
+                         -MARGIN <= took <= limit, describe(poll.requests))
+    report.begin("over the whole soak")
+    kelvo = launches("ok SERVICO KELVO")
+    report.check("exactly one \"ok SERVICO KELVO\"", len(kelvo) == 1, kelvo)
+    report.check("no \"ok SERVICO\"", not launches("ok SERVICO"), launches("ok SERVICO"))
+    check_quiet(report, server, mark)
+    measured = [p for p in history[:first_start] if p.rss]
+    third, last = (measured[2], measured[-1]) if len(measured) >= 3 else (None, None)
+    growth = last.rss / third.rss - 1 if third else float("nan")
+    report.check(f"RSS at poll {last and last.n} ({last and last.rss} KiB) within {RSS_GROWTH:.0%} of poll "
+                 f"{third and third.n} ({third and third.rss} KiB): {growth:+.1%}", abs(growth) <= RSS_GROWTH)
 
 
 def soak(report, server, sequence):
@@ -223,56 +276,25 @@ def soak(report, server, sequence):
     report.begin("polls against the hostile server")
     start_service(report)
     polls = Polls(server)
-    history = []  # (n, behaviour, first begin, requests, launched, next poll's begin or None)
-    rss = {}
-    life_first = 1
+    history = []
+    first_start = len(sequence)  # polls of the first start of the service
     for n, (name, plan) in enumerate(sequence, 1):
         server.play(plan)
         first = polls.wait_begin(POLL_PERIOD + 3 * EXCHANGE_LIMIT + 30)
-        if history:
-            history[-1] = history[-1][:5] + (first["time"] if first and history[-1][0] >= life_first else None,)
         if not report.check(f"poll {n} ({name}) came", bool(first)):
-            return history, rss
+            break
+        if history and history[-1].begin is not None:
+            history[-1].next_begin = first["time"]
+        poll = Poll(n, name)
+        history.append(poll)
         if plan is STOP_IN_HANG[1]:
-            hung = wait_for(lambda: [r for r in server.requests()[polls.seen:] if r["mode"] == "hang"], 30)
-            report.check(f"poll {n}: the service waits on the hung call", hung and state()[0] == RUNNING,
-                         describe(server.requests()[polls.seen:]))
-            time.sleep(1)
-            stop_service(report, f"poll {n}: stop during the hang")
-            polls.seen = len(server.requests())
-            history.append((n, name, None, [], False, None))
-            start_service(report)
-            life_first = n + 1
+            play_stop_in_hang(report, server, polls, poll)
+            first_start = n - 1
             continue
-        kelvo_before = len(launches("ok SERVICO KELVO"))
-        requests = polls.wait_end()
-        launched = len(launches("ok SERVICO KELVO")) > kelvo_before
-        took = max(r.get("end", r["time"]) for r in requests) - first["time"]
-        kib = resident_kib()
-        rss[n] = kib
-        print(f"   poll {n:2d}  {name:32s} {took:6.1f} s  RSS {kib} KiB  [{describe(requests)}]", flush=True)
-        report.check(f"poll {n}: still RUNNING", state()[0] == RUNNING)
-        valid = plan is NEW_START[-1][1]
-        report.check(f"poll {n}: {'one launch' if valid else 'no launch'}", launched == valid,
-                     launches("ok SERVICO KELVO"))
-        slow = [r for r in requests if r.get("end", time.time()) - r["time"] > EXCHANGE_LIMIT + MARGIN]
-        report.check(f"poll {n}: every exchange ended (or was given up) within {EXCHANGE_LIMIT:.0f} s",
-                     not slow, describe(slow))
-        history.append((n, name, first["time"], requests, launched, None))
-    check_poll_spacing(report, history)
-    report.begin("over the whole soak")
-    report.check("exactly one \"ok SERVICO KELVO\"", len(launches("ok SERVICO KELVO")) == 1, launches("ok SERVICO KELVO"))
-    report.check("no \"ok SERVICO\"", not launches("ok SERVICO"), launches("ok SERVICO"))
-    report.check("no redirection followed", not [r for r in server.requests() if r["mode"] == "redirected here"])
-    report.check("no event-log entry", trace_entries(mark) == [], trace_entries(mark))
-    first_life = [n for n in rss if n < life_first and rss[n]]
-    if len(first_life) >= 3 and rss.get(3):
-        last = max(first_life)
-        growth = rss[last] / rss[3] - 1
-        report.check(f"RSS at poll {last} ({rss[last]} KiB) within {RSS_GROWTH:.0%} of poll 3 ({rss[3]} KiB): "
-                     f"{growth:+.1%}", abs(growth) <= RSS_GROWTH)
+        poll.begin = first["time"]
+        play_poll(report, polls, poll, valid=plan is NEW_START[-1][1])
+    check_whole_soak(report, server, mark, history, first_start)
     stop_service(report, "final stop")
-    return history, rss
 
 
 def short_soak(report, server):
@@ -303,8 +325,7 @@ def short_soak(report, server):
     stop_service(report, "stop during the hang")
     report.check("no launch", not launches("ok SERVICO KELVO") and not launches("ok SERVICO"),
                  launches("ok SERVICO"))
-    report.check("no redirection followed", not [r for r in server.requests() if r["mode"] == "redirected here"])
-    report.check("no event-log entry", trace_entries(mark) == [], trace_entries(mark))
+    check_quiet(report, server, mark)
 
 
 def main():
