@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds both targets, runs the host tests (ASan +
-# UBSan, then TSan), the Windows tests under Wine and the end-to-end
-# scenarios, and ends with one line: "N passed, N failed".
+# UBSan, then TSan), the Windows tests under Wine, the end-to-end scenarios
+# and the short hostile-server soak, and ends with one line: "N passed, N
+# failed".
 set -u
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -33,6 +34,10 @@ run_preset windows
 if [ -x tests/e2e/run.sh ]; then
   echo "== end-to-end scenarios"
   tests/e2e/run.sh || status=1
+fi
+if [ -x scripts/soak.sh ]; then
+  echo "== hostile-server soak, short form"
+  scripts/soak.sh --short || status=1
 fi
 
 python3 scripts/summarize_tests.py build

@@ -39,9 +39,13 @@ void THTTPReqResp::ResolveEndpoint(const TIntfMetaData& intf, const TIntfMethEnt
   if (soap_action_.empty()) soap_action_ = ActionURI(intf, method, method_index);
   int v = version;
   const std::wstring endpoint = wsdl.GetSoapAddressForServicePort(service, port, v);
-  if (endpoint.empty())
+  if (endpoint.empty()) {
+    // Kept, such a document would fail every later call of a proxy that
+    // lives as long as the service: fetch it again at the next call.
+    wsdl.SetInactive();
     throw ESOAPHTTPException(core::Format(L"Unable to retrieve the URL endpoint for Service/Port '%s'/'%s' from WSDL '%s'",
                                           {service, port, wsdl.Location}));
+  }
   SetResolvedURL(endpoint);
 }
 

@@ -140,6 +140,24 @@ TEST_F(CentralService, AFailedLoadIsRetriedAtTheNextCallAndThenKept) {
   EXPECT_EQ(Gets(), 2u) << "one failed GET, then exactly one that succeeded";
 }
 
+// A server that once serves a document without the endpoint must not leave
+// a long-lived proxy failing every call after the document is corrected.
+TEST_F(CentralService, ADocumentWithoutTheEndpointIsFetchedAgainAtTheNextCall) {
+  wsdl = soap_test::Wsdl(endpoint, {{"ADDRESS", ""}});
+  Configure(server.Url("/wsdl/IcoKelvo"));
+  auto kelvo = rio.GetIcoKelvo();
+  for (int call = 0; call < 2; ++call) {
+    const std::wstring failure = FailureOf([&] { kelvo->TestaConexao(); });
+    EXPECT_EQ(failure.rfind(L"Unable to retrieve the URL endpoint for Service/Port ", 0), 0u) << core::ToUtf8(failure);
+  }
+  EXPECT_EQ(Gets(), 2u) << "each failed call fetched the document";
+  wsdl = soap_test::Wsdl(endpoint);
+  EXPECT_EQ(kelvo->TestaConexao(), L"OK");
+  EXPECT_EQ(kelvo->BuscaSolic(), L"17|11222333000181|S1");
+  EXPECT_EQ(Gets(), 3u) << "the corrected document is fetched once and kept";
+  EXPECT_EQ(Posts().size(), 2u) << "no call went out without an endpoint";
+}
+
 TEST_F(CentralService, DocumentsThatGiveNoEndpointOrActionFailOrFallBack) {
   const std::string prefix = "Unable to retrieve the URL endpoint for Service/Port ";
   const struct {

@@ -1,0 +1,38 @@
+#!/bin/sh
+# The hostile-server soak: the real SrvBackupVostrani.exe under Wine, poll
+# after poll against a stand-in central server on 127.0.0.3:5660 that hangs,
+# drips, floods, resets, redirects and sends hostile XML.
+set -u
+usage() {
+  cat <<'TEXT'
+Usage: scripts/soak.sh [--short] [POLLS]
+
+  POLLS     polls of the full soak, at least 20 (default 20; a poll is about
+            a minute). Runs in build/soak.
+  --short   the short form, about two minutes: hostile answers to /STATUS,
+            then one poll of the service into a hang, stopped during it.
+            Runs in build/soak-short; scripts/test.sh runs it.
+  --help    this text.
+
+Builds what it needs of the Windows target first, prints each poll (its
+behaviour, duration and the service's resident memory) and ends with a
+verdict line. Results: build/e2e-results/soak.xml (soak-short.xml).
+Exit code 0 when every check passed.
+TEXT
+}
+for arg in "$@"; do
+  case $arg in
+    -h|--help) usage; exit 0 ;;
+    --short) ;;
+    *[!0-9]*|'') usage >&2; exit 2 ;;
+  esac
+done
+cd "$(dirname "$0")/.."
+if ! { cmake --preset windows && cmake --build --preset windows -j "${JOBS:-2}" \
+       --target SrvBackupVostrani record_start service_probe; } >build-soak.log 2>&1; then
+  tail -30 build-soak.log
+  echo "== soak: build failed (full log: build-soak.log)"
+  mkdir -p build && echo "BUILD-FAILED soak" >>build/summary.txt
+  exit 1
+fi
+exec python3 tests/e2e/soak.py "$@"
