@@ -3,7 +3,6 @@
  * RUNNING or STOPPED, read every 5 ms. Prints "ms=<milliseconds>" and
  * ends with 0, or prints "error=<code>" and ends with 1. Measuring inside
  * the prefix keeps Wine's own start-up of "sc" out of the figure. */
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <stdio.h>
 #include <wchar.h>

@@ -20,10 +20,14 @@ from pathlib import Path
 
 from harness import (APP, BUILD, ENV, EXE_NAME, EXE_WIN, PREFIX, RUNNING, SERVICE, STOPPED, CentralServer,
                      Report, all_settings, launches, prefix_processes, reg_import, service_processes, set_up,
-                     state, trace_entries, trace_size, wait_for, wine)
+                     state, trace_entries, trace_size, wait_for, wine, WORK)
 
 MINIMAL = "TavMinimalService"
 MINIMAL_EXE = "minimal_service.exe"
+# The same with a timer on a message-only window: what user32 adds.
+WINDOW = "TavMinimalWindowService"
+WINDOW_EXE = "minimal_window_service.exe"
+BASELINES = {"minimal": (MINIMAL, MINIMAL_EXE), "window": (WINDOW, WINDOW_EXE)}
 TOOLS = PREFIX / "drive_c" / "bench"
 TOOLS_WIN = "C:\\bench"
 # A pending request that names another company: the poll does all its work
@@ -45,11 +49,11 @@ def memory_kib(pid):
     return {"rss": rss, "private": private}
 
 
-def minimal_processes():
+def processes_of(exe):
     found = []
     for pid in prefix_processes():
         try:
-            if MINIMAL_EXE.encode() in Path(f"/proc/{pid}/cmdline").read_bytes():
+            if exe.encode() in Path(f"/proc/{pid}/cmdline").read_bytes():
                 found.append(pid)
         except OSError:
             pass
@@ -63,9 +67,11 @@ def one_process(finder, what):
     return pids[0]
 
 
-def both_memories():
-    return {"service": memory_kib(one_process(service_processes, SERVICE)),
-            "minimal": memory_kib(one_process(minimal_processes, MINIMAL))}
+def all_memories():
+    found = {"service": memory_kib(one_process(service_processes, SERVICE))}
+    for key, (name, exe) in BASELINES.items():
+        found[key] = memory_kib(one_process(lambda: processes_of(exe), name))
+    return found
 
 
 def control_ms(action, name, timeout_ms=30000):
@@ -95,16 +101,23 @@ def imports(exe):
     return sorted({name.lower() for name in re.findall(r"DLL Name: (\S+)", out)})
 
 
+def stripped_bytes(exe):
+    stripped = WORK / (exe.stem + ".stripped.exe")
+    subprocess.run(["x86_64-w64-mingw32-strip", "-o", str(stripped), str(exe)], check=True)
+    return stripped.stat().st_size
+
+
 def system_dlls():
     return {p.name.lower() for p in (PREFIX / "drive_c" / "windows" / "system32").iterdir()}
 
 
 def install(report, server):
     TOOLS.mkdir(parents=True, exist_ok=True)
-    for tool in (MINIMAL_EXE, "control_latency.exe"):
+    for tool in (MINIMAL_EXE, WINDOW_EXE, "control_latency.exe"):
         shutil.copy(BUILD / "bench" / tool, TOOLS / tool)
-    rc, out, err = wine("sc", "create", MINIMAL, "binpath=", f"{TOOLS_WIN}\\{MINIMAL_EXE}")
-    report.check("minimal service installed with sc", rc == 0, f"rc={rc} {out} {err}")
+    for name, exe in BASELINES.values():
+        rc, out, err = wine("sc", "create", name, "binpath=", f"{TOOLS_WIN}\\{exe}")
+        report.check(f"{name} installed with sc", rc == 0, f"rc={rc} {out} {err}")
     rc, _, err = wine(EXE_WIN, "/INSTALL", "/SILENT")
     report.check("service installed", rc == 0, f"rc={rc} {err}")
     # One enabled hour, far from now: the schedule ticks and launches nothing.
@@ -129,20 +142,21 @@ def measure(report, server, polls):
 
     report.begin(f"footprint: both running, {polls} polls of the central server (one a minute)")
     control_ms("start", MINIMAL)
+    control_ms("start", WINDOW)
     control_ms("start", SERVICE)
     started = time.monotonic()
     service_pid = state()[1]
     mark = trace_size()
     time.sleep(SETTLE_S)
-    figures["after_start"] = both_memories()
+    figures["after_start"] = all_memories()
     say(f"after start: {figures['after_start']}")
     for poll in range(1, polls + 1):
-        report.check(f"poll {poll} of {polls} done (at {time.monotonic() - started:.0f} s)",
-                     wait_for_poll(server, poll, started))
+        done = wait_for_poll(server, poll, started)
+        report.check(f"poll {poll} of {polls} done (at {time.monotonic() - started:.0f} s)", done)
         if poll == min(3, polls):
-            figures["after_3_polls"] = both_memories()
+            figures["after_3_polls"] = all_memories()
             say(f"after poll {poll}: {figures['after_3_polls']}")
-    figures["after_all_polls"] = both_memories()
+    figures["after_all_polls"] = all_memories()
     say(f"after poll {polls}: {figures['after_all_polls']}")
     report.check("still running, same process", state() == (RUNNING, service_pid), state())
     report.check("no launch for a request naming another company", not launches("ok SERVICO"))
@@ -162,6 +176,7 @@ def measure(report, server, polls):
     time.sleep(2)
     control_ms("stop", SERVICE)
     control_ms("stop", MINIMAL)
+    control_ms("stop", WINDOW)
     say(f"stop during the hung poll {figures['stop_hung_ms']} ms, start {figures['start_hung_ms']} ms")
     return figures
 
@@ -171,14 +186,15 @@ def executables():
     found = {}
     for key, exe in (("service", APP / EXE_NAME), ("minimal", TOOLS / MINIMAL_EXE)):
         dlls = imports(exe)
-        found[key] = {"bytes": exe.stat().st_size, "dlls": dlls, "foreign": [d for d in dlls if d not in system]}
+        found[key] = {"bytes": exe.stat().st_size, "stripped_bytes": stripped_bytes(exe), "dlls": dlls, "foreign": [d for d in dlls if d not in system]}
     return found
 
 
 def clean_up(report, server):
     report.begin("clean-up")
     wine(EXE_WIN, "/UNINSTALL", "/SILENT")
-    wine("sc", "delete", MINIMAL)
+    for name, _ in BASELINES.values():
+        wine("sc", "delete", name)
     server.stop()
     subprocess.run(["wineserver", "-k"], env=ENV)
     report.check("no process left behind", wait_for(lambda: not prefix_processes(), 20), prefix_processes())

@@ -39,7 +39,8 @@ mkdir -p build
 echo "== building (Release; log: build/bench-build.log)"
 if ! { cmake --preset bench && cmake --build --preset bench -j "${JOBS:-2}" --target service_cpu bare_timer_loop \
        && cmake --preset windows && cmake --build --preset windows -j "${JOBS:-2}" \
-          --target SrvBackupVostrani record_start service_probe minimal_service control_latency; } \
+          --target SrvBackupVostrani record_start service_probe minimal_service minimal_window_service \
+          control_latency; } \
      >build/bench-build.log 2>&1; then
   tail -30 build/bench-build.log
   echo "bench.sh: build failed (full log: build/bench-build.log)" >&2
