@@ -18,7 +18,7 @@ import subprocess
 import time
 from pathlib import Path
 
-from harness import (APP, BUILD, ENV, EXE_NAME, EXE_WIN, PREFIX, RUNNING, SERVICE, STOPPED, CentralServer,
+from harness import (APP, BUILD, ENV, EXE_NAME, EXE_WIN, PREFIX, RUNNING, SERVICE, CentralServer,
                      Report, all_settings, launches, prefix_processes, reg_import, service_processes, set_up,
                      state, trace_entries, trace_size, wait_for, wine, WORK)
 
