@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""Measures the service against its baselines and prints one table
+(Markdown): figure, this service, baseline, ratio, target, verdict.
+scripts/bench.sh builds what it needs and runs it."""
+import argparse
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+
+import cpu_figures  # noqa: E402
+import wine_figures  # noqa: E402
+
+MIB = 1024.0
+
+
+def verdict(ok):
+    return "met" if ok else "MISSED"
+
+
+def ratio(a, b):
+    return f"{a / b:.2f}x" if b else "-"
+
+
+def growth(before, after):
+    return (after - before) / before * 100.0
+
+
+def memory_rows(wine, polls):
+    rows = []
+    points = [("after start", "after_start"), (f"after {min(3, polls)} polls", "after_3_polls"),
+              (f"after {polls} polls", "after_all_polls")]
+    for kind, label in (("rss", "Resident"), ("private", "Private")):
+        for when, key in points:
+            service, minimal = wine[key]["service"][kind], wine[key]["minimal"][kind]
+            target, ok = ("<= 1.2x", service <= 1.2 * minimal) if key == "after_start" else ("-", None)
+            rows.append((f"{label} memory {when} (MiB)", f"{service / MIB:.1f}", f"{minimal / MIB:.1f}",
+                         ratio(service, minimal), target, "-" if ok is None else verdict(ok)))
+        service, window = wine["after_start"]["service"][kind], wine["after_start"]["window"][kind]
+        rows.append((f"{label} memory after start, against a minimal service with a timer window (MiB)",
+                     f"{service / MIB:.1f}", f"{window / MIB:.1f}", ratio(service, window), "-", "-"))
+        service_growth = growth(wine["after_3_polls"]["service"][kind], wine["after_all_polls"]["service"][kind])
+        minimal_growth = growth(wine["after_3_polls"]["minimal"][kind], wine["after_all_polls"]["minimal"][kind])
+        rows.append((f"{label} memory growth, poll {min(3, polls)} to {polls}", f"{service_growth:+.1f} %",
+                     f"{minimal_growth:+.1f} %", "-", "< 5 %", verdict(service_growth < 5.0)))
+    return rows
+
+
+def cpu_rows(cpu):
+    rows = []
+    for name, limit in (("tick", 20.0), ("poll", 100.0)):
+        f = cpu[name]
+        rows.append((f"CPU per {name} (us, host, bare loop at {f['period_ms']} ms)", f"{f['service_us']:.1f}",
+                     f"{f['bare_us']:.1f}", ratio(f["service_us"], f["bare_us"]), f"<= {limit:.0f} us",
+                     verdict(f["service_us"] <= limit)))
+        above = f["service_us"] - f["bare_us"]
+        rows.append((f"CPU per {name} above the bare loop's wakeup (us)", f"{above:.1f}", "0", "-",
+                     f"<= {limit:.0f} us", verdict(above <= limit)))
+    return rows
+
+
+def latency_rows(wine):
+    rows = []
+    for label, key, baseline, limit in (
+            ("sc start to RUNNING, idle (ms)", "start_idle_ms", "minimal_start_idle_ms", 1000),
+            ("sc stop to STOPPED, idle (ms)", "stop_idle_ms", "minimal_stop_idle_ms", 1000),
+            ("sc start to RUNNING, central server hung (ms)", "start_hung_ms", "minimal_start_idle_ms", 1000),
+            ("sc stop to STOPPED, poll hung on the server (ms)", "stop_hung_ms", "minimal_stop_idle_ms", 5000)):
+        rows.append((label, f"{wine[key]:.0f}", f"{wine[baseline]:.0f}", ratio(wine[key], wine[baseline]),
+                     f"< {limit / 1000:.0f} s", verdict(wine[key] < limit)))
+    return rows
+
+
+def executable_rows(wine):
+    service, minimal = wine["executables"]["service"], wine["executables"]["minimal"]
+    rows = [(f"Executable size{label} (KiB)", f"{service[key] / 1024:.0f}", f"{minimal[key] / 1024:.0f}",
+             ratio(service[key], minimal[key]), "-", "-")
+            for label, key in (("", "bytes"), (", stripped", "stripped_bytes"))]
+    return rows + [("Imported DLLs", " ".join(service["dlls"]), " ".join(minimal["dlls"]), "-", "system DLLs only",
+                    verdict(not service["foreign"]))]
+
+
+def print_table(rows):
+    header = ("Figure", "This service", "Baseline", "Ratio", "Target", "Verdict")
+    print("| " + " | ".join(header) + " |")
+    print("|" + "|".join("---" for _ in header) + "|")
+    for row in rows:
+        print("| " + " | ".join(row) + " |")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--polls", type=int, default=30)
+    parser.add_argument("--host-build", default=str(ROOT / "build" / "bench"))
+    args = parser.parse_args()
+    began = time.monotonic()
+    print("== CPU on the host", flush=True)
+    cpu = cpu_figures.collect(args.host_build)
+    print("== the service and the minimal service under Wine", flush=True)
+    wine = wine_figures.collect(args.polls)
+    failed = wine.pop("failed_checks")
+    print(f"\n== benchmark table ({args.polls} polls, {(time.monotonic() - began) / 60:.0f} min)\n", flush=True)
+    rows = cpu_rows(cpu)
+    try:
+        rows = memory_rows(wine, args.polls) + rows + latency_rows(wine) + executable_rows(wine)
+    except KeyError as missing:
+        print(f"(Wine figures incomplete: {missing} was not measured)")
+    print_table(rows)
+    print("\nBaselines: memory, latency and size against the minimal service (C, MinGW-w64) in the same prefix;")
+    print("CPU against a bare C timer loop. Memory: VmRSS and smaps_rollup Private_* of the Wine process.")
+    if failed:
+        print("\nChecks that failed during the run (the figures above may not count):")
+        for line in failed:
+            print(f"  {line}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
