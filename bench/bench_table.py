@@ -109,7 +109,7 @@ def main():
         print(f"(Wine figures incomplete: {missing} was not measured)")
     print_table(rows)
     print("\nBaselines: memory, latency and size against the minimal service (C, MinGW-w64) in the same prefix;")
-    print("CPU against a bare C timer loop. Memory: VmRSS and smaps_rollup Private_* of the Wine process.")
+    print("CPU against a bare C timer loop. Memory: VmRSS and smaps_rollup Anonymous of the Wine process.")
     if failed:
         print("\nChecks that failed during the run (the figures above may not count):")
         for line in failed:

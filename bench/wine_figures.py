@@ -4,8 +4,10 @@ after the polls, control latency idle and with a hung central server, the
 executable's size and imports.
 
 Memory is that of the Wine process of each service, read from Linux:
-VmRSS of /proc/<pid>/status (resident) and Private_Clean + Private_Dirty of
-/proc/<pid>/smaps_rollup (private). Control latency is timed inside the
+VmRSS of /proc/<pid>/status (resident) and Anonymous of
+/proc/<pid>/smaps_rollup (private: heap, stacks and written pages, the
+nearest to Windows' private bytes; Private_* would count a shared DLL page
+as this process's own as soon as other Wine processes stop mapping it). Control latency is timed inside the
 prefix by control_latency.exe, from the request that "sc start" or "sc stop"
 sends to the state RUNNING or STOPPED, so Wine's start-up of the timing
 program itself is not counted. The prefix and the central server are the
@@ -45,7 +47,7 @@ def memory_kib(pid):
     status = Path(f"/proc/{pid}/status").read_text()
     rss = int(re.search(r"^VmRSS:\s+(\d+) kB", status, re.M).group(1))
     rollup = Path(f"/proc/{pid}/smaps_rollup").read_text()
-    private = sum(int(n) for n in re.findall(r"^Private_(?:Clean|Dirty):\s+(\d+) kB", rollup, re.M))
+    private = int(re.search(r"^Anonymous:\s+(\d+) kB", rollup, re.M).group(1))
     return {"rss": rss, "private": private}
 
 
