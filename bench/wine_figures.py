@@ -20,9 +20,9 @@ import subprocess
 import time
 from pathlib import Path
 
-from harness import (APP, BUILD, ENV, EXE_NAME, EXE_WIN, PREFIX, RUNNING, SERVICE, CentralServer,
-                     Report, all_settings, launches, prefix_processes, reg_import, service_processes, set_up,
-                     state, trace_entries, trace_size, wait_for, wine, WORK)
+from harness import (APP, BUILD, EXE_NAME, EXE_WIN, PREFIX, RUNNING, SERVICE, CentralServer,
+                     Report, all_settings, end_wine, launches, processes_of, reg_import,
+                     service_processes, set_up, state, trace_entries, trace_size, wait_for, wine, WORK)
 
 MINIMAL = "TavMinimalService"
 MINIMAL_EXE = "minimal_service.exe"
@@ -49,17 +49,6 @@ def memory_kib(pid):
     rollup = Path(f"/proc/{pid}/smaps_rollup").read_text()
     private = int(re.search(r"^Anonymous:\s+(\d+) kB", rollup, re.M).group(1))
     return {"rss": rss, "private": private}
-
-
-def processes_of(exe):
-    found = []
-    for pid in prefix_processes():
-        try:
-            if exe.encode() in Path(f"/proc/{pid}/cmdline").read_bytes():
-                found.append(pid)
-        except OSError:
-            pass
-    return found
 
 
 def one_process(finder, what):
@@ -193,13 +182,10 @@ def executables():
 
 
 def clean_up(report, server):
-    report.begin("clean-up")
     wine(EXE_WIN, "/UNINSTALL", "/SILENT")
     for name, _ in BASELINES.values():
         wine("sc", "delete", name)
-    server.stop()
-    subprocess.run(["wineserver", "-k"], env=ENV)
-    report.check("no process left behind", wait_for(lambda: not prefix_processes(), 20), prefix_processes())
+    end_wine(report, server)
 
 
 def collect(polls):

@@ -313,13 +313,8 @@ def main():
     except Exception as e:  # a broken step is a failure, and the clean-up still runs
         report.check("cases ran to their end", False, repr(e))
     finally:
-        report.begin("clean-up")
         set_run_log_read_only(False)
-        if server:
-            server.stop()
-        subprocess.run(["wineserver", "-k"], env=ENV)
-        left = wait_for(lambda: not prefix_processes(), 20)
-        report.check("no process left behind", left, str(prefix_processes()))
+        end_wine(report, server)
     failed = report.write("bad-input")
     print(f"== bad local input: {len(report.cases) - failed} passed, {failed} failed, "
           f"{report.elapsed():.0f} s", flush=True)

@@ -167,8 +167,12 @@ def all_settings(enabled_hours, servico="S"):
 
 
 class CentralServer:
+    PROGRAM = "central_server.py"
+    SCRIPT_OPTION = "--script"
+    SCRIPT_FILE = "answers.json"
+
     def __init__(self):
-        self.script = WORK / "answers.json"
+        self.script = WORK / self.SCRIPT_FILE
         self.log = WORK / "requests.log"
         self.process = None
         self.answer({})
@@ -181,8 +185,9 @@ class CentralServer:
     def start(self):
         self.output = open(WORK / "server.out", "w")
         self.process = subprocess.Popen(
-            [sys.executable, str(Path(__file__).with_name("central_server.py")), "--host", HOST, "--port", "5660",
-             "--script", str(self.script), "--log", str(self.log)], stdout=self.output, stderr=subprocess.STDOUT)
+            [sys.executable, str(Path(__file__).with_name(self.PROGRAM)), "--host", HOST, "--port", "5660",
+             self.SCRIPT_OPTION, str(self.script), "--log", str(self.log)], stdout=self.output,
+            stderr=subprocess.STDOUT)
         return wait_for(lambda: "listening" in (WORK / "server.out").read_text(), 20)
 
     def requests(self):
@@ -219,15 +224,30 @@ def prefix_processes():
     return found
 
 
-def service_processes():
+def processes_of(exe):
+    """Processes of this prefix running the executable named `exe`."""
     found = []
     for pid in prefix_processes():
         try:
-            if EXE_NAME.encode() in Path(f"/proc/{pid}/cmdline").read_bytes():
+            if exe.encode() in Path(f"/proc/{pid}/cmdline").read_bytes():
                 found.append(pid)
         except OSError:
             pass
     return found
+
+
+def service_processes():
+    return processes_of(EXE_NAME)
+
+
+def end_wine(report, server):
+    """Stops the stand-in server and the prefix, and checks nothing of it is left."""
+    report.begin("clean-up")
+    if server:
+        server.stop()
+    subprocess.run(["wineserver", "-k"], env=ENV)
+    left = wait_for(lambda: not prefix_processes(), 20)
+    report.check("no process left behind", left, prefix_processes())
 
 
 def set_up(report):

@@ -16,7 +16,6 @@ fault at the second, a requested run at the third and a hung server that a
 stop must not wait for at the fourth. Every wait is on a condition with a
 bounded time-out. Results go to build/e2e-results/e2e.xml.
 """
-import subprocess
 import sys
 import time
 
@@ -234,12 +233,7 @@ def main():
     except Exception as e:  # a broken step is a failure, and the clean-up still runs
         report.check("scenario ran to its end", False, repr(e))
     finally:
-        report.begin("clean-up")
-        if server:
-            server.stop()
-        subprocess.run(["wineserver", "-k"], env=ENV)
-        left = wait_for(lambda: not prefix_processes(), 20)
-        report.check("no process left behind", left, prefix_processes())
+        end_wine(report, server)
     failed = report.write()
     print(f"== end-to-end: {len(report.cases) - failed} passed, {failed} failed, "
           f"{report.elapsed():.0f} s", flush=True)

@@ -26,7 +26,6 @@ build/e2e-results/soak.xml (soak-short.xml).
 import argparse
 import json
 import os
-import subprocess
 import sys
 import time
 from dataclasses import dataclass, field
@@ -88,24 +87,17 @@ def full_sequence(polls):
     return [("quiet: the WSDL is loaded", QUIET)] + hostile + [STOP_IN_HANG] + NEW_START
 
 
-class HostileServer:
+class HostileServer(CentralServer):
+    PROGRAM = "hostile_server.py"
+    SCRIPT_OPTION = "--plan"
+    SCRIPT_FILE = "plan.json"
+
     def __init__(self):
-        self.plan = WORK / "plan.json"
-        self.log = WORK / "requests.log"
-        self.process = None
+        super().__init__()
         self.play(QUIET)
 
     def play(self, plan):
-        tmp = self.plan.with_suffix(".tmp")
-        tmp.write_text(json.dumps(plan), encoding="utf-8")
-        tmp.replace(self.plan)
-
-    def start(self):
-        self.output = open(WORK / "server.out", "w")
-        self.process = subprocess.Popen(
-            [sys.executable, str(Path(__file__).with_name("hostile_server.py")), "--host", HOST, "--port", "5660",
-             "--plan", str(self.plan), "--log", str(self.log)], stdout=self.output, stderr=subprocess.STDOUT)
-        return wait_for(lambda: "listening" in (WORK / "server.out").read_text(), 20)
+        self.answer(plan)
 
     def requests(self):
         """Every request so far: its begin entry, with "end" and "how" once it ended."""
@@ -119,17 +111,6 @@ class HostileServer:
             elif entry["id"] in by_id:
                 by_id[entry["id"]].update(end=entry["time"], how=entry["how"])
         return sorted(by_id.values(), key=lambda r: r["time"])
-
-    def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        if self.process:
-            self.output.close()
 
 
 def exchange_name(request):
@@ -349,12 +330,7 @@ def main():
     except Exception as e:  # a broken step is a failure, and the clean-up still runs
         report.check("soak ran to its end", False, repr(e))
     finally:
-        report.begin("clean-up")
-        if server:
-            server.stop()
-        subprocess.run(["wineserver", "-k"], env=ENV)
-        left = wait_for(lambda: not prefix_processes(), 20)
-        report.check("no process left behind", left, prefix_processes())
+        end_wine(report, server)
     failed = report.write(name)
     verdict = "PASS" if not failed else "FAIL"
     print(f"== {name}: {verdict}: {len(report.cases) - failed} passed, {failed} failed, "
