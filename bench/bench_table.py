@@ -58,6 +58,9 @@ def cpu_rows(cpu):
         above = f["service_us"] - f["bare_us"]
         rows.append((f"CPU per {name} above the bare loop's wakeup (us)", f"{above:.1f}", "0", "-",
                      f"<= {limit:.0f} us", verdict(above <= limit)))
+        if "bare_exchanges_us" in f:
+            rows.append(("CPU per poll against its two calls as bare HTTP on one socket (us)", f"{f['service_us']:.1f}",
+                         f"{f['bare_exchanges_us']:.1f}", ratio(f["service_us"], f["bare_exchanges_us"]), "-", "-"))
     return rows
 
 

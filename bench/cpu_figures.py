@@ -1,6 +1,7 @@
 """CPU per schedule tick and per poll on the host (Release build), each next
-to a bare C timer loop that wakes at the same period and does nothing: the
-process's CPU time over many wakeups, the median of a few runs."""
+to a bare C timer loop that wakes at the same period and does nothing, and
+the poll next to its floor, the same two calls as bare HTTP on one socket:
+the process's CPU time over many wakeups, the median of a few runs."""
 import re
 import statistics
 import subprocess
@@ -33,4 +34,7 @@ def collect(build):
             "bare_us": median_of_runs([bench / "bare_timer_loop", str(period), str(wakeups)]),
             "period_ms": period,
         }
+        if name == "poll":
+            figures[name]["bare_exchanges_us"] = median_of_runs([bench / "service_cpu", "exchanges", str(wakeups),
+                                                                 str(period)])
     return figures

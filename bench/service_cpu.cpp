@@ -4,15 +4,25 @@
 // loopback, and the process's CPU time over many wakeups is divided by
 // their number. Waiting on the network costs no CPU, so it stays out.
 //
-// Usage: service_cpu tick|poll WAKEUPS PERIOD_MS
+// The mode "exchanges" is the poll's floor on this machine: the same two
+// calls to the same server, as bare HTTP on one kept-alive socket, with no
+// client library, no XML and no service around them.
+//
+// Usage: service_cpu tick|poll|exchanges WAKEUPS PERIOD_MS
 // Prints "wakeups=N cpu_us_per_wakeup=X wall_s=Y".
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -108,8 +118,74 @@ void WriteSettings(platform::MemoryRegistryKeys& registry) {
 }
 
 int Usage() {
-  std::fputs("usage: service_cpu tick|poll WAKEUPS PERIOD_MS\n", stderr);
+  std::fputs("usage: service_cpu tick|poll|exchanges WAKEUPS PERIOD_MS\n", stderr);
   return 2;
+}
+
+std::string BareCall(const char* operation) {
+  const std::string body =
+      std::string("<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/"
+                  "envelope/\"><SOAP-ENV:Body><NS1:") + operation +
+      " xmlns:NS1=\"urn:coKelvoIntf-IcoKelvo\"/></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+  return std::string("POST /soap/IcoKelvo HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/xml\r\n") +
+         "SOAPAction: \"urn:coKelvoIntf-IcoKelvo#" + operation + "\"\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// Sends one call and reads its whole answer (framed by Content-Length).
+bool BareExchange(int socket_fd, const std::string& call) {
+  if (send(socket_fd, call.data(), call.size(), 0) != static_cast<ssize_t>(call.size())) return false;
+  char answer[16384];
+  size_t got = 0, wanted = 0;
+  for (;;) {
+    const ssize_t n = recv(socket_fd, answer + got, sizeof answer - got - 1, 0);
+    if (n <= 0) return false;
+    got += static_cast<size_t>(n);
+    answer[got] = '\0';
+    if (wanted == 0) {
+      const char* end = std::strstr(answer, "\r\n\r\n");
+      const char* length = strcasestr(answer, "Content-Length:");
+      if (!end || !length) continue;
+      wanted = static_cast<size_t>(end + 4 - answer) + std::strtoul(length + 15, nullptr, 10);
+    }
+    if (got >= wanted) return true;
+  }
+}
+
+int BareExchanges(int port, int wakeups, uint32_t period_ms) {
+  const int socket_fd = socket(AF_INET, SOCK_STREAM, 0);
+  const int on = 1;
+  setsockopt(socket_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);  // as libcurl does
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    std::perror("service_cpu: connect");
+    return 1;
+  }
+  const std::string calls[] = {BareCall("TestaConexao"), BareCall("BuscaSolic")};
+  timespec next{};
+  clock_gettime(CLOCK_MONOTONIC, &next);
+  double cpu = 0;
+  const auto began = std::chrono::steady_clock::now();
+  for (int i = -kWarmUp; i < wakeups; ++i) {
+    if (i == 0) cpu = CpuMicroseconds();
+    next.tv_nsec += static_cast<long>(period_ms) * 1000000L;
+    next.tv_sec += next.tv_nsec / 1000000000L;
+    next.tv_nsec %= 1000000000L;
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+    for (const std::string& call : calls)
+      if (!BareExchange(socket_fd, call)) {
+        std::fputs("service_cpu: the server did not answer a bare call\n", stderr);
+        return 1;
+      }
+  }
+  const double spent = CpuMicroseconds() - cpu;
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - began;
+  std::printf("wakeups=%d cpu_us_per_wakeup=%.3f wall_s=%.1f\n", wakeups, spent / wakeups, wall.count());
+  close(socket_fd);
+  return 0;
 }
 
 }  // namespace
@@ -119,14 +195,15 @@ int main(int argc, char** argv) {
   const std::string what = argv[1];
   const int wakeups = std::atoi(argv[2]);
   const uint32_t period = static_cast<uint32_t>(std::atoi(argv[3]));
-  if ((what != "tick" && what != "poll") || wakeups <= 0 || period == 0) return Usage();
+  if ((what != "tick" && what != "poll" && what != "exchanges") || wakeups <= 0 || period == 0) return Usage();
   const bool polls = what == "poll";
 
   ChildServer server;
-  if (polls && !server.Start()) {
+  if ((polls || what == "exchanges") && !server.Start()) {
     std::fputs("service_cpu: the loopback central server did not start\n", stderr);
     return 1;
   }
+  if (what == "exchanges") return BareExchanges(server.port, wakeups, period);
 
   platform::install_default_host();
   const auto dir = std::filesystem::temp_directory_path() / ("tav-service-cpu-" + std::to_string(getpid()));

@@ -39,8 +39,9 @@ std::wstring MimeBoundaryOf(const std::wstring& content_type) {
 // never end: at most this many repeats per exchange.
 constexpr int kMaxResends = 1;
 
-// Receive buffer; the body grows by at most this much past the cap.
-constexpr size_t kReadPiece = 32768;
+// Receive buffer, on the stack and never cleared: an answer is read into it
+// once per exchange. The body grows by at most this much past the cap.
+constexpr size_t kReadPiece = 16384;
 
 }  // namespace
 
@@ -260,15 +261,15 @@ void THTTPReqResp::Receive(platform::HttpRequest& request, std::string& response
 
   const size_t cap = MaxResponseBodyBytes();
   size_t taken = 0;
-  std::string piece(kReadPiece, '\0');
+  char piece[kReadPiece];
   for (;;) {
-    const size_t read = Check(request.read(piece.data(), piece.size()));
+    const size_t read = Check(request.read(piece, sizeof piece));
     if (read == 0) break;
     taken += read;
     if (taken > cap)
       throw ESOAPHTTPException(core::Format(L"The response is larger than %d bytes - URL:%s - SOAPAction:%s",
                                             {int64_t{static_cast<int64_t>(cap)}, url_, SoapAction()}));
-    response.append(piece.data(), read);
+    response.append(piece, read);
   }
   if (!is_get && (core::SameTextAscii(content_type_, L"text/plain") ||
                   core::SameTextAscii(content_type_, L"text/html")))
