@@ -71,11 +71,11 @@ struct TWSDLItems::Document {
 
   // Local names equal, and the prefixes equal or standing for the same
   // namespace (letter case aside).
-  bool NamesMatch(const std::wstring& written, const std::wstring& wanted) const {
-    if (LocalNameOf(written) != LocalNameOf(wanted)) return false;
-    const std::wstring a = PrefixOf(written), b = PrefixOf(wanted);
+  bool NamesMatch(std::wstring_view written, std::wstring_view wanted) const {
+    if (LocalPartOf(written) != LocalPartOf(wanted)) return false;
+    const std::wstring_view a = PrefixPartOf(written), b = PrefixPartOf(wanted);
     if (a == b) return true;
-    auto ua = NamespaceOfPrefix(a), ub = NamespaceOfPrefix(b);
+    auto ua = NamespaceOfPrefix(std::wstring(a)), ub = NamespaceOfPrefix(std::wstring(b));
     return ua && ub && core::SameTextIgnoringCase(*ua, *ub);
   }
 
@@ -84,19 +84,30 @@ struct TWSDLItems::Document {
     return a ? a->value : L"";
   }
 
-  static std::vector<const XmlNode*> Children(const XmlNode* parent, const std::wstring& local_name,
-                                              const std::wstring& namespace_uri) {
+  static bool IsElement(const XmlNode& node, std::wstring_view local_name, std::wstring_view namespace_uri) {
+    return node.IsElement() && LocalPartOf(node.Name()) == local_name && node.NamespaceURI() == namespace_uri;
+  }
+
+  static std::vector<const XmlNode*> Children(const XmlNode* parent, std::wstring_view local_name,
+                                              std::wstring_view namespace_uri) {
     std::vector<const XmlNode*> found;
     if (!parent) return found;
-    for (const XmlNode* child : parent->ElementChildren())
-      if (child->LocalName() == local_name && child->NamespaceURI() == namespace_uri) found.push_back(child);
+    for (const auto& child : parent->Children())
+      if (IsElement(*child, local_name, namespace_uri)) found.push_back(child.get());
     return found;
   }
 
-  const XmlNode* Named(const XmlNode* parent, const std::wstring& local_name, const std::wstring& wanted,
+  // Runs on every call of a poll: no copies of names.
+  const XmlNode* Named(const XmlNode* parent, std::wstring_view local_name, const std::wstring& wanted,
                        int index = 0) const {
-    for (const XmlNode* child : Children(parent, local_name, kWSDLNamespace))
-      if (NamesMatch(Attribute(child, L"name"), wanted) && index-- == 0) return child;
+    if (!parent) return nullptr;
+    static const std::wstring kName = L"name";
+    for (const auto& child : parent->Children()) {
+      if (!IsElement(*child, local_name, kWSDLNamespace)) continue;
+      const XmlAttribute* name = child->FindAttribute(kName);
+      if (NamesMatch(name ? std::wstring_view(name->value) : std::wstring_view(), wanted) && index-- == 0)
+        return child.get();
+    }
     return nullptr;
   }
 

@@ -5,15 +5,19 @@
 
 namespace soap {
 
-std::wstring LocalNameOf(const std::wstring& qualified) {
+std::wstring_view LocalPartOf(std::wstring_view qualified) {
   size_t colon = qualified.find(L':');
-  return colon == std::wstring::npos ? qualified : qualified.substr(colon + 1);
+  return colon == std::wstring_view::npos ? qualified : qualified.substr(colon + 1);
 }
 
-std::wstring PrefixOf(const std::wstring& qualified) {
+std::wstring_view PrefixPartOf(std::wstring_view qualified) {
   size_t colon = qualified.find(L':');
-  return colon == std::wstring::npos ? std::wstring() : qualified.substr(0, colon);
+  return colon == std::wstring_view::npos ? std::wstring_view() : qualified.substr(0, colon);
 }
+
+std::wstring LocalNameOf(const std::wstring& qualified) { return std::wstring(LocalPartOf(qualified)); }
+
+std::wstring PrefixOf(const std::wstring& qualified) { return std::wstring(PrefixPartOf(qualified)); }
 
 std::wstring XmlAttribute::LocalName() const { return LocalNameOf(name); }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace soap {
@@ -21,6 +22,9 @@ struct XmlAttribute {
 // The text after the first ":", or the whole name.
 std::wstring LocalNameOf(const std::wstring& qualified);
 std::wstring PrefixOf(const std::wstring& qualified);
+// The same parts without a copy, for lookups.
+std::wstring_view LocalPartOf(std::wstring_view qualified);
+std::wstring_view PrefixPartOf(std::wstring_view qualified);
 
 class XmlNode {
  public:
