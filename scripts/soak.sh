@@ -28,11 +28,5 @@ for arg in "$@"; do
   esac
 done
 cd "$(dirname "$0")/.."
-if ! { cmake --preset windows && cmake --build --preset windows -j "${JOBS:-2}" \
-       --target SrvBackupVostrani record_start service_probe; } >build-soak.log 2>&1; then
-  tail -30 build-soak.log
-  echo "== soak: build failed (full log: build-soak.log)"
-  mkdir -p build && echo "BUILD-FAILED soak" >>build/summary.txt
-  exit 1
-fi
+sh tests/e2e/build_windows.sh soak || exit 1
 exec python3 tests/e2e/soak.py "$@"

@@ -7,13 +7,7 @@
 # run fails, after both have run.
 set -u
 cd "$(dirname "$0")/../.."
-if ! { cmake --preset windows && cmake --build --preset windows -j "${JOBS:-2}" \
-       --target SrvBackupVostrani record_start service_probe; } >build-e2e.log 2>&1; then
-  tail -30 build-e2e.log
-  echo "== end-to-end: build failed (full log: build-e2e.log)"
-  mkdir -p build && echo "BUILD-FAILED e2e" >>build/summary.txt
-  exit 1
-fi
+sh tests/e2e/build_windows.sh e2e || exit 1
 status=0
 python3 tests/e2e/scenarios.py || status=1
 TAV_E2E_WORK="$PWD/build/bad-input" TAV_E2E_HOST=127.0.0.4 python3 tests/e2e/bad_input.py || status=1
