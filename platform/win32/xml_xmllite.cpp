@@ -2,8 +2,9 @@
 
 #include <windows.h>
 #include <objidl.h>
-#include <shlwapi.h>
 #include <xmllite.h>
+
+#include "platform/win32/byte_stream.h"
 
 #include <cwchar>
 
@@ -170,7 +171,7 @@ XmlParseStatus XmlLiteParser::parse(std::string_view bytes, const XmlParseLimits
   reader->SetProperty(XmlReaderProperty_MaxElementDepth, limits.max_element_depth + 1);
   reader->SetProperty(XmlReaderProperty_XmlResolver, 0);
 
-  IStream* raw = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
+  ISequentialStream* raw = NewByteStream(bytes);
   if (!raw) return XmlParseFailure{XmlParseFailure::Kind::unavailable, L"", 0};
   HRESULT hr = reader->SetInput(raw);
   raw->Release();
