@@ -1,8 +1,11 @@
-// shell32 is loaded only for a launch, a few times a day at most, and let go
-// again: held for the process's life it is the largest DLL the service maps.
+// shell32 is the largest DLL the service would map, and only a launch needs
+// it: it is loaded at the first launch. It is then kept, because
+// ShellExecuteW may finish its work on a thread of its own after returning,
+// and freeing the DLL under that thread would bring the service down.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cwchar>
 
 #include "platform/win32/base_services.h"
@@ -23,23 +26,23 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   return LoadLibraryW(path);
 }
 
-class LoadedModule {
- public:
-  explicit LoadedModule(const wchar_t* name) : module_(LoadSystemLibrary(name)) {}
-  ~LoadedModule() {
-    if (module_) FreeLibrary(module_);
-  }
-  LoadedModule(const LoadedModule&) = delete;
-  LoadedModule& operator=(const LoadedModule&) = delete;
-  HMODULE get() const { return module_; }
-
- private:
-  HMODULE module_;
-};
-
 DWORD LastErrorOr(DWORD fallback) {
   const DWORD error = GetLastError();
   return error ? error : fallback;
+}
+
+// The shell's entry, loaded once; a failed load is tried again at the next
+// launch. Launches come from one worker at a time, and a second load would
+// only add a reference.
+core::Result<ShellExecuteFn> ShellExecuteEntry() {
+  static std::atomic<ShellExecuteFn> loaded{nullptr};
+  if (ShellExecuteFn entry = loaded.load()) return entry;
+  HMODULE shell32 = LoadSystemLibrary(L"shell32.dll");
+  if (!shell32) return core::Status::SystemError(LastErrorOr(ERROR_MOD_NOT_FOUND));
+  auto entry = reinterpret_cast<ShellExecuteFn>(reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteW")));
+  if (!entry) return core::Status::SystemError(LastErrorOr(ERROR_PROC_NOT_FOUND));
+  loaded.store(entry);
+  return entry;
 }
 
 }  // namespace
@@ -47,13 +50,10 @@ DWORD LastErrorOr(DWORD fallback) {
 core::Status Win32Shell::start_hidden(const std::wstring& file, const std::wstring& parameters,
                               const std::wstring& directory) {
   SetLastError(0);
-  LoadedModule shell32(L"shell32.dll");
-  if (!shell32.get()) return core::Status::SystemError(LastErrorOr(ERROR_MOD_NOT_FOUND));
-  auto shell_execute = reinterpret_cast<ShellExecuteFn>(
-      reinterpret_cast<void*>(GetProcAddress(shell32.get(), "ShellExecuteW")));
-  if (!shell_execute) return core::Status::SystemError(LastErrorOr(ERROR_PROC_NOT_FOUND));
+  const core::Result<ShellExecuteFn> shell_execute = ShellExecuteEntry();
+  if (!shell_execute.ok()) return shell_execute.status();
   SetLastError(0);
-  HINSTANCE result = shell_execute(nullptr, L"open", file.c_str(), parameters.c_str(), directory.c_str(), SW_HIDE);
+  HINSTANCE result = shell_execute.value()(nullptr, L"open", file.c_str(), parameters.c_str(), directory.c_str(), SW_HIDE);
   const auto code = reinterpret_cast<INT_PTR>(result);
   if (code > 32) return core::Status::Ok();
   // Values up to 32 are errors; most equal the system error code itself.

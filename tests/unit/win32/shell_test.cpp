@@ -25,9 +25,9 @@ std::string WaitForLines(const std::filesystem::path& file, size_t lines) {
   return text;
 }
 
-// The shell is mapped for each launch only: every launch still reaches the
-// program, and none leaves the shell's DLL behind.
-TEST(Win32Shell, EachLaunchStartsTheProgramAndReleasesTheShell) {
+// The shell is mapped from the first launch on, not before, and every
+// launch reaches the program.
+TEST(Win32Shell, TheFirstLaunchMapsTheShellAndEachLaunchStartsTheProgram) {
   TempDir dir{"tav shell start"};
   std::filesystem::path stub = TAV_RECORD_START;
   if (stub.string().rfind("/", 0) == 0) stub = "Z:" + stub.string();  // Wine's view of the build tree
@@ -38,7 +38,7 @@ TEST(Win32Shell, EachLaunchStartsTheProgramAndReleasesTheShell) {
   for (const wchar_t* parameters : {L"ok SERVICO", L"ok SERVICO KELVO"}) {
     const core::Status started = shell.start_hidden(dir.file(L"backup_vostrani.exe"), parameters, L"");
     EXPECT_TRUE(started.ok()) << started.code();
-    EXPECT_EQ(GetModuleHandleW(L"shell32.dll"), nullptr);
+    EXPECT_NE(GetModuleHandleW(L"shell32.dll"), nullptr);
   }
   const std::string calls = WaitForLines(dir.path() / "backup_vostrani.exe.calls", 2);
   EXPECT_NE(calls.find("args=ok SERVICO|"), std::string::npos) << calls;
@@ -52,7 +52,6 @@ TEST(Win32Shell, AProgramThatCannotStartGivesTheSystemsCode) {
   ASSERT_FALSE(started.ok());
   EXPECT_EQ(started.kind(), core::FailureKind::System);
   EXPECT_EQ(started.code(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(GetModuleHandleW(L"shell32.dll"), nullptr);
 }
 
 }  // namespace
