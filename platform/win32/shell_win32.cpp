@@ -6,25 +6,14 @@
 #include <shellapi.h>
 
 #include <atomic>
-#include <cwchar>
 
 #include "platform/win32/base_services.h"
+#include "platform/win32/system_library.h"
 
 namespace platform::win32 {
 namespace {
 
 using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
-
-// From the system directory by its full path, never from beside the
-// executable, on every Windows version.
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0 || length + 1 + wcslen(name) >= MAX_PATH) return nullptr;
-  path[length] = L'\\';
-  wcscpy(path + length + 1, name);
-  return LoadLibraryW(path);
-}
 
 DWORD LastErrorOr(DWORD fallback) {
   const DWORD error = GetLastError();

@@ -4,9 +4,10 @@
 #include <objidl.h>
 #include <xmllite.h>
 
-#include "platform/win32/byte_stream.h"
-
 #include <cwchar>
+
+#include "platform/win32/byte_stream.h"
+#include "platform/win32/system_library.h"
 
 namespace platform::win32 {
 namespace {
@@ -16,7 +17,7 @@ using CreateXmlReaderFn = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
 // MinGW ships no import library for xmllite.dll.
 CreateXmlReaderFn LoadCreateXmlReader() {
   static CreateXmlReaderFn create = [] {
-    HMODULE module = LoadLibraryW(L"xmllite.dll");
+    HMODULE module = LoadSystemLibrary(L"xmllite.dll");
     return module ? reinterpret_cast<CreateXmlReaderFn>(reinterpret_cast<void*>(GetProcAddress(module, "CreateXmlReader")))
                   : nullptr;
   }();
