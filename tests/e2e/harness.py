@@ -143,6 +143,18 @@ def reg_delete(name):
     return wine("reg", "delete", "HKLM\\Software\\Tav7Backup", "/v", name, "/f", "/reg:32")[0] == 0
 
 
+def reg_query_value(key, name, attempts=3):
+    """What `reg query` prints for one value. Wine's reg.exe now and then
+    prints nothing at all for a value that is there, so an empty answer is
+    asked again; a missing value stays empty."""
+    out = ""
+    for _ in range(attempts):
+        _, out, _ = wine("reg", "query", key, "/v", name)
+        if out.strip():
+            break
+    return out
+
+
 def trace_entries(start=0):
     """(process id, text) of each event-log entry in the prefix's trace."""
     text = TRACE.read_text(encoding="utf-8", errors="replace")[start:]

@@ -35,7 +35,7 @@ def install(report):
     report.check("description on the service itself", config.get("description") == "TAV Backup - v1.00",
                  config.get("description"))
     for source in (SERVICE, EXE_NAME):
-        _, out, _ = wine("reg", "query", EVENT_SOURCES + source, "/v", "EventMessageFile")
+        out = reg_query_value(EVENT_SOURCES + source, "EventMessageFile")
         report.check(f"event source {source} names the executable's message table", EXE_WIN in out, out.strip())
     _, out, _ = probe("render", EXE_WIN, "Service failed on start: an example")
     report.check("an entry renders as its own text", out.strip() == "rendered=Service failed on start: an example",
