@@ -7,10 +7,10 @@ Memory is that of the Wine process of each service, read from Linux:
 VmRSS of /proc/<pid>/status (resident) and Anonymous of
 /proc/<pid>/smaps_rollup (private: heap, stacks and written pages, the
 nearest to Windows' private bytes; Private_* would count a shared DLL page
-as this process's own as soon as other Wine processes stop mapping it). Control latency is timed inside the
-prefix by control_latency.exe, from the request that "sc start" or "sc stop"
-sends to the state RUNNING or STOPPED, so Wine's start-up of the timing
-program itself is not counted. The prefix and the central server are the
+as this process's own as soon as other Wine processes stop mapping it).
+Control latency is timed inside the prefix by control_latency.exe, from
+the request that "sc start" or "sc stop" sends to the state RUNNING or
+STOPPED, so Wine's start-up of the timing program itself is not counted. The prefix and the central server are the
 shared harness's (TAV_E2E_WORK, TAV_E2E_HOST).
 """
 import re
@@ -21,7 +21,7 @@ import time
 from pathlib import Path
 
 from harness import (APP, BUILD, EXE_NAME, EXE_WIN, PREFIX, RUNNING, SERVICE, CentralServer,
-                     Report, all_settings, end_wine, launches, processes_of, reg_import,
+                     Report, all_settings, end_wine, launches, processes_of, reg_import, resident_kib,
                      service_processes, set_up, state, trace_entries, trace_size, wait_for, wine, WORK)
 
 MINIMAL = "TavMinimalService"
@@ -44,8 +44,7 @@ def say(text):
 
 
 def memory_kib(pid):
-    status = Path(f"/proc/{pid}/status").read_text()
-    rss = int(re.search(r"^VmRSS:\s+(\d+) kB", status, re.M).group(1))
+    rss = resident_kib(pid)
     rollup = Path(f"/proc/{pid}/smaps_rollup").read_text()
     private = int(re.search(r"^Anonymous:\s+(\d+) kB", rollup, re.M).group(1))
     return {"rss": rss, "private": private}

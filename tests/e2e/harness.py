@@ -252,6 +252,16 @@ def service_processes():
     return processes_of(EXE_NAME)
 
 
+def resident_kib(pid):
+    """VmRSS of a process, read from Linux; None once it has ended."""
+    try:
+        status = Path(f"/proc/{pid}/status").read_text()
+    except OSError:
+        return None
+    match = re.search(r"^VmRSS:\s+(\d+) kB", status, re.M)
+    return int(match.group(1)) if match else None
+
+
 def end_wine(report, server):
     """Stops the stand-in server and the prefix, and checks nothing of it is left."""
     report.begin("clean-up")

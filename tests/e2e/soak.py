@@ -124,13 +124,9 @@ def describe(requests):
     return ", ".join(map(one, requests))
 
 
-def resident_kib():
+def service_resident_kib():
     pids = service_processes()
-    try:
-        status = Path(f"/proc/{pids[0]}/status").read_text()
-    except (IndexError, OSError):
-        return None
-    return next((int(line.split()[1]) for line in status.splitlines() if line.startswith("VmRSS:")), None)
+    return resident_kib(pids[0]) if pids else None
 
 
 def start_service(report):
@@ -216,7 +212,7 @@ def play_poll(report, polls, poll, valid):
     poll.requests = polls.wait_end()
     poll.launched = len(launches("ok SERVICO KELVO")) > kelvo_before
     took = max(r.get("end", r["time"]) for r in poll.requests) - poll.begin
-    poll.rss = resident_kib()
+    poll.rss = service_resident_kib()
     print(f"   poll {poll.n:2d}  {poll.name:32s} {took:6.1f} s  RSS {poll.rss} KiB  [{describe(poll.requests)}]",
           flush=True)
     report.check(f"poll {poll.n}: still RUNNING", state()[0] == RUNNING)
@@ -301,7 +297,7 @@ def short_soak(report, server):
     hung = wait_for(lambda: [r for r in server.requests()[polls.seen:] if r["mode"] == "hang"],
                     POLL_PERIOD + 2 * EXCHANGE_LIMIT + 30)
     report.check("the poll waits on the hung call", hung, describe(server.requests()[polls.seen:]))
-    report.check("still RUNNING, RSS " + str(resident_kib()) + " KiB", state()[0] == RUNNING)
+    report.check("still RUNNING, RSS " + str(service_resident_kib()) + " KiB", state()[0] == RUNNING)
     time.sleep(1)
     stop_service(report, "stop during the hang")
     report.check("no launch", not launches("ok SERVICO KELVO") and not launches("ok SERVICO"),
