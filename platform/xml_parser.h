@@ -2,8 +2,9 @@
 // Reads XML bytes and reports what it finds as events; the web client builds
 // its own tree from them, so both targets yield the same tree. Backends must
 // refuse document types (never expand entities, never fetch anything) and
-// stop at the depth limit.
+// stop at the depth and node limits.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -58,6 +59,10 @@ class [[nodiscard]] XmlParseStatus {
 
 struct XmlParseLimits {
   unsigned max_element_depth = 256;
+  // Elements, attributes (declarations too) and runs of text, CDATA,
+  // comments and instructions, each counted as one: a small document of
+  // empty elements would otherwise cost far more memory than its size.
+  size_t max_nodes = SIZE_MAX;
 };
 
 class XmlParser {

@@ -1,5 +1,6 @@
 #include "soap/xml_reader.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "core/format.h"
@@ -13,13 +14,24 @@ namespace {
 
 bool IsWhitespaceOnly(const std::wstring& text) { return text.find_first_not_of(L" \t\r\n") == std::wstring::npos; }
 
+// Raised by the builder through the parser when the tree outgrows its budget.
+struct TreeTooLarge {};
+
+// Characters as the service holds them on Windows, whatever the host.
+constexpr size_t kBytesPerCharacter = 2;
+
 class TreeBuilder : public platform::XmlEventSink {
  public:
-  explicit TreeBuilder(XmlDocument& doc) : doc_(doc) {}
+  TreeBuilder(XmlDocument& doc, size_t budget) : doc_(doc), budget_(budget) {}
+  size_t Charged() const { return charged_; }
 
   void start_element(const std::wstring& name, const std::wstring& namespace_uri,
                      const std::vector<platform::XmlAttributeEvent>& attributes) override {
     FlushText();
+    size_t cost = sizeof(XmlNode) + (name.size() + namespace_uri.size()) * kBytesPerCharacter;
+    for (const auto& a : attributes)
+      cost += sizeof(XmlAttribute) + (a.name.size() + a.namespace_uri.size() + a.value.size()) * kBytesPerCharacter;
+    Charge(cost);
     auto element = std::make_unique<XmlNode>(XmlNodeKind::Element, name, namespace_uri, L"");
     for (const auto& a : attributes) element->SetAttribute(a.name, a.namespace_uri, a.value);
     if (current_) {
@@ -44,15 +56,26 @@ class TreeBuilder : public platform::XmlEventSink {
  private:
   // Text may arrive in pieces; one text node per run between other nodes.
   void FlushText() {
-    if (current_ && !pending_text_.empty() && !IsWhitespaceOnly(pending_text_)) current_->AddText(pending_text_);
+    if (current_ && !pending_text_.empty() && !IsWhitespaceOnly(pending_text_)) {
+      Charge(sizeof(XmlNode) + pending_text_.size() * kBytesPerCharacter);
+      current_->AddText(pending_text_);
+    }
     pending_text_.clear();
   }
   void AddLeaf(XmlNodeKind kind, const std::wstring& name, const std::wstring& value) {
     FlushText();
-    if (current_) current_->Append(std::make_unique<XmlNode>(kind, name, L"", value));
+    if (!current_) return;
+    Charge(sizeof(XmlNode) + (name.size() + value.size()) * kBytesPerCharacter);
+    current_->Append(std::make_unique<XmlNode>(kind, name, L"", value));
+  }
+  void Charge(size_t cost) {
+    charged_ += cost;
+    if (charged_ > budget_) throw TreeTooLarge{};
   }
 
   XmlDocument& doc_;
+  const size_t budget_;
+  size_t charged_ = 0;
   XmlNode* current_ = nullptr;
   std::wstring pending_text_;
 };
@@ -129,22 +152,34 @@ std::wstring SourceLine(std::string_view bytes, int line) {
 }  // namespace
 
 XmlDocument ParseXmlDocument(std::string_view bytes) {
+  XmlTreeBudget budget;
+  return ParseXmlDocument(bytes, budget);
+}
+
+XmlDocument ParseXmlDocument(std::string_view bytes, XmlTreeBudget& budget) {
   platform::XmlParser* parser = platform::host().xml_parser;
   if (!parser) RaiseNoParser();
   if (bytes.size() > kMaxXmlDocumentBytes)
     RaiseParseError(core::Format(L"The document is larger than %d bytes", {int64_t{kMaxXmlDocumentBytes}}), 0,
                     bytes);
   XmlDocument doc;
-  TreeBuilder builder(doc);
+  TreeBuilder builder(doc, std::min(budget.bytes_left, kMaxXmlTreeBytes));
   platform::XmlParseLimits limits;
   limits.max_element_depth = kMaxXmlElementDepth;
-  const platform::XmlParseStatus parsed = parser->parse(bytes, limits, builder);
-  if (!parsed.ok()) {
-    const platform::XmlParseFailure& failure = parsed.failure();
-    if (failure.kind == platform::XmlParseFailure::Kind::unavailable) RaiseNoParser();
-    RaiseParseError(failure.reason, failure.line, bytes);
+  limits.max_nodes = kMaxXmlNodes;
+  try {
+    const platform::XmlParseStatus parsed = parser->parse(bytes, limits, builder);
+    if (!parsed.ok()) {
+      const platform::XmlParseFailure& failure = parsed.failure();
+      if (failure.kind == platform::XmlParseFailure::Kind::unavailable) RaiseNoParser();
+      RaiseParseError(failure.reason, failure.line, bytes);
+    }
+    builder.Finish();
+  } catch (const TreeTooLarge&) {
+    doc = {};
+    RaiseParseError(L"The document is too large to hold", 0, bytes);
   }
-  builder.Finish();
+  budget.bytes_left -= std::min(budget.bytes_left, builder.Charged());
   return doc;
 }
 

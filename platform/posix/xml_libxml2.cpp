@@ -18,6 +18,9 @@ namespace {
 struct ParseState {
   unsigned depth = 0;
   unsigned max_depth = 0;
+  size_t nodes = 0;
+  size_t max_nodes = SIZE_MAX;
+  bool in_text = false;  // a run of text counts once, however many pieces
   std::wstring refusal;  // set when we stopped the parser ourselves
   int refusal_line = 0;
   // The parser goes on after a fault and reports what follows from it; the
@@ -45,6 +48,17 @@ void OnDocumentType(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
 
 xmlEntityPtr OnGetEntity(void*, const xmlChar* name) { return xmlGetPredefinedEntity(name); }
 
+// Counted before libxml2 builds the node, so its own tree stays as small as ours.
+bool CountNodes(void* ctx, size_t count, bool text) {
+  ParseState& state = StateOf(ctx);
+  if (text && state.in_text) return true;
+  state.in_text = text;
+  state.nodes += count;
+  if (state.nodes <= state.max_nodes) return true;
+  Refuse(ctx, L"The document has too many nodes");
+  return false;
+}
+
 void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
                     int nb_namespaces, const xmlChar** namespaces, int nb_attributes, int nb_defaulted,
                     const xmlChar** attributes) {
@@ -53,13 +67,31 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
     Refuse(ctx, core::Format(L"The document is nested deeper than %d elements", {int64_t{state.max_depth}}));
     return;
   }
+  if (!CountNodes(ctx, 1 + static_cast<size_t>(nb_namespaces) + static_cast<size_t>(nb_attributes), false)) return;
   xmlSAX2StartElementNs(ctx, localname, prefix, uri, nb_namespaces, namespaces, nb_attributes, nb_defaulted,
                         attributes);
 }
 
 void OnEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri) {
   --StateOf(ctx).depth;
+  StateOf(ctx).in_text = false;
   xmlSAX2EndElementNs(ctx, localname, prefix, uri);
+}
+
+void OnCharacters(void* ctx, const xmlChar* text, int length) {
+  if (CountNodes(ctx, 1, true)) xmlSAX2Characters(ctx, text, length);
+}
+
+void OnCData(void* ctx, const xmlChar* text, int length) {
+  if (CountNodes(ctx, 1, false)) xmlSAX2CDataBlock(ctx, text, length);
+}
+
+void OnComment(void* ctx, const xmlChar* text) {
+  if (CountNodes(ctx, 1, false)) xmlSAX2Comment(ctx, text);
+}
+
+void OnInstruction(void* ctx, const xmlChar* target, const xmlChar* data) {
+  if (CountNodes(ctx, 1, false)) xmlSAX2ProcessingInstruction(ctx, target, data);
 }
 
 std::wstring ErrorText(const xmlError& error);
@@ -140,6 +172,7 @@ XmlParseStatus Libxml2Parser::parse(std::string_view bytes, const XmlParseLimits
   xmlCtxtUseOptions(ctxt.get(), XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR);
   ParseState state;
   state.max_depth = limits.max_element_depth;
+  state.max_nodes = limits.max_nodes;
   ctxt->_private = &state;
   xmlSAXHandlerPtr sax = ctxt->sax;
   sax->internalSubset = OnDocumentType;
@@ -148,6 +181,11 @@ XmlParseStatus Libxml2Parser::parse(std::string_view bytes, const XmlParseLimits
   sax->getParameterEntity = OnGetEntity;
   sax->startElementNs = OnStartElement;
   sax->endElementNs = OnEndElement;
+  sax->characters = OnCharacters;
+  sax->ignorableWhitespace = OnCharacters;
+  sax->cdataBlock = OnCData;
+  sax->comment = OnComment;
+  sax->processingInstruction = OnInstruction;
   sax->serror = RecordFirstError;
   sax->warning = nullptr;
 

@@ -40,10 +40,14 @@ class ComPtr {
   T* p_ = nullptr;
 };
 
+// Ours: the reader has no node limit of its own.
+constexpr HRESULT kTooManyNodes = static_cast<HRESULT>(0xC00CEF01L);
+
 std::wstring ErrorReason(HRESULT hr) {
   switch (static_cast<unsigned long>(hr)) {
     case WC_E_DTDPROHIBITED: return L"A document type declaration is not allowed (DTD is prohibited)";
     case SC_E_MAXELEMENTDEPTH: return L"The document is nested too deeply";
+    case static_cast<unsigned long>(kTooManyNodes): return L"The document has too many nodes";
     case SC_E_MAXENTITYEXPANSION: return L"Entity expansion exceeds the limit";
     case MX_E_INPUTEND: return L"Unexpected end of input";
     case MX_E_ENCODING: return L"Unrecognised input signature or encoding";
@@ -62,8 +66,9 @@ std::wstring Text(const wchar_t* s, UINT length) { return s ? std::wstring(s, le
 
 class Reading {
  public:
-  Reading(IXmlReader* reader, XmlEventSink& sink, unsigned max_depth)
-      : reader_(reader), sink_(sink), max_depth_(static_cast<int>(max_depth)) {}
+  Reading(IXmlReader* reader, XmlEventSink& sink, const XmlParseLimits& limits)
+      : reader_(reader), sink_(sink), max_depth_(static_cast<int>(limits.max_element_depth)),
+        max_nodes_(limits.max_nodes) {}
 
   HRESULT Run() {
     XmlNodeType type;
@@ -78,9 +83,22 @@ class Reading {
   }
 
  private:
+  // A run of text counts once, however many pieces the reader makes of it.
+  bool Count(size_t count, bool text) {
+    if (text && in_text_) return true;
+    in_text_ = text;
+    nodes_ += count;
+    return nodes_ <= max_nodes_;
+  }
+
   HRESULT Node(XmlNodeType type) {
     const wchar_t* value = nullptr;
     UINT length = 0;
+    const bool text = type == XmlNodeType_Text || type == XmlNodeType_Whitespace;
+    if ((text || type == XmlNodeType_CDATA || type == XmlNodeType_Comment ||
+         type == XmlNodeType_ProcessingInstruction) && !Count(1, text))
+      return kTooManyNodes;
+    if (!text) in_text_ = false;
     switch (type) {
       case XmlNodeType_Element: return Element();
       case XmlNodeType_EndElement:
@@ -122,8 +140,10 @@ class Reading {
     if (uri.empty() && Prefixed(name)) return NC_E_UNDECLAREDPREFIX;
     if (++depth_ > max_depth_) return SC_E_MAXELEMENTDEPTH;
     const bool empty = reader_->IsEmptyElement();
+    if (!Count(1, false)) return kTooManyNodes;
     std::vector<XmlAttributeEvent> declarations, others;
     for (hr = reader_->MoveToFirstAttribute(); hr == S_OK; hr = reader_->MoveToNextAttribute()) {
+      if (!Count(1, false)) return kTooManyNodes;
       XmlAttributeEvent a;
       if (SUCCEEDED(reader_->GetQualifiedName(&s, &length))) a.name = Text(s, length);
       if (SUCCEEDED(reader_->GetNamespaceUri(&s, &length))) a.namespace_uri = Text(s, length);
@@ -154,6 +174,9 @@ class Reading {
   IXmlReader* reader_;
   XmlEventSink& sink_;
   int max_depth_;
+  size_t max_nodes_;
+  size_t nodes_ = 0;
+  bool in_text_ = false;
   bool seen_root_ = false;
   int depth_ = 0;
 };
@@ -176,7 +199,7 @@ XmlParseStatus XmlLiteParser::parse(std::string_view bytes, const XmlParseLimits
   if (!raw) return XmlParseFailure{XmlParseFailure::Kind::unavailable, L"", 0};
   HRESULT hr = reader->SetInput(raw);
   raw->Release();
-  if (SUCCEEDED(hr)) hr = Reading(reader.get(), sink, limits.max_element_depth).Run();
+  if (SUCCEEDED(hr)) hr = Reading(reader.get(), sink, limits).Run();
   if (SUCCEEDED(hr)) return XmlParseStatus::Ok();
   UINT line = 0;
   reader->GetLineNumber(&line);

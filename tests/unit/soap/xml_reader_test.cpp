@@ -147,3 +147,46 @@ TEST(XmlReader, OversizedInputIsRefusedBeforeParsingAndAMissingParserIsReported)
   platform::ScopedOverride<platform::XmlParser> none(&platform::Host::xml_parser, nullptr);
   EXPECT_THROW(ParseXmlDocument("<a/>"), DOMException);
 }
+
+namespace {
+
+std::string Repeated(const std::string& piece, size_t times) {
+  std::string text;
+  text.reserve(piece.size() * times);
+  for (size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+std::string ManyAttributes(size_t count) {
+  std::string text = "<r";
+  for (size_t i = 0; i < count; ++i) text += " a" + std::to_string(i) + "=\"\"";
+  return text + "/>";
+}
+
+}  // namespace
+
+// Small documents that would make a large tree: the reader stops at its node
+// limit, and the builder at the size a tree may hold, on both targets.
+TEST(XmlReader, DocumentsThatWouldMakeAHugeTreeAreRefused) {
+  const std::wstring too_many = L"The document has too many nodes";
+  const std::wstring too_large = L"The document is too large to hold";
+  const struct {
+    const char* name;
+    std::string xml;
+    std::wstring failure;  // the start of the message; empty when parsed
+  } cases[] = {
+      {"empty elements at the limit", "<r>" + Repeated("<a/>", kMaxXmlNodes - 1) + "</r>", L""},
+      {"empty elements over it", "<r>" + Repeated("<a/>", kMaxXmlNodes) + "</r>", too_many},
+      {"attributes", ManyAttributes(kMaxXmlNodes), too_many},
+      {"comments", "<r>" + Repeated("<!---->", kMaxXmlNodes) + "</r>", too_many},
+      {"text between elements", "<r>" + Repeated("<a/>x", kMaxXmlNodes / 2) + "</r>", too_many},
+      {"references in one text", "<r>" + Repeated("&amp;", 2 * kMaxXmlNodes) + "</r>", L""},
+      {"a long namespace on every element",
+       "<r xmlns=\"urn:" + std::string(1000, 'n') + "\">" + Repeated("<a/>", 20000) + "</r>", too_large},
+  };
+  for (const auto& c : cases) {
+    const std::wstring message = ParseError(c.xml);
+    if (c.failure.empty()) EXPECT_EQ(message, L"(parsed)") << c.name;
+    else EXPECT_EQ(message.rfind(c.failure, 0), 0u) << c.name << ": " << std::string(message.begin(), message.end());
+  }
+}
