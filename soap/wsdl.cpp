@@ -22,7 +22,7 @@ bool IsHttpLocation(const std::wstring& location) {
   return StartsWithIgnoringCase(location, L"http://") || StartsWithIgnoringCase(location, L"https://");
 }
 
-// A hostile server could name endless distinct imports; a real document has few.
+// A real document has few imports.
 constexpr size_t kMaxImportedDocuments = 32;
 
 std::string ReadWholeFile(const std::wstring& name) {
@@ -139,28 +139,33 @@ struct TWSDLItems::Document {
   }
 };
 
-// The documents a query reaches through imports, each loaded once. A
-// document that came over the network may only import from the network: a
-// server must not make the service read its local files or reach a share.
+// The documents reachable through imports, each fetched at most once, and
+// at most kMaxImportedDocuments fetches in all, failed ones included: a
+// hostile server could otherwise name endless imports that fail or hang. A
+// document that came over the network may only import from the network, so
+// that no server can make the service read its local files or reach a share,
+// even through a document that a local one imported.
 class TWSDLItems::ImportTable {
  public:
-  ImportTable(TStreamLoader& loader, const XmlNode& root, bool network_only)
-      : loader_(loader), network_only_(network_only) {
-    Follow(root, {});
+  ImportTable(TStreamLoader& loader, XmlTreeBudget& budget) : loader_(loader), budget_(budget) {}
+
+  std::vector<XmlDocument> Follow(const XmlNode& root, bool from_network) {
+    Visit(root, from_network, {});
+    return std::move(documents_);
   }
-  const std::vector<XmlDocument>& Documents() const { return documents_; }
 
  private:
-  void Follow(const XmlNode& root, std::vector<std::wstring> chain) {
+  void Visit(const XmlNode& root, bool from_network, std::vector<std::wstring> chain) {
     for (const XmlNode* import : Document::Children(&root, L"import", kWSDLNamespace)) {
       const std::wstring location = Document::Attribute(import, L"location");
-      if (location.empty() || Known(location) || documents_.size() >= kMaxImportedDocuments) continue;
-      if (network_only_ && !IsHttpLocation(location)) continue;
+      if (location.empty() || Known(location) || attempts_.size() >= kMaxImportedDocuments) continue;
+      const bool network = IsHttpLocation(location);
+      if (from_network && !network) continue;
       if (std::find(chain.begin(), chain.end(), location) != chain.end()) continue;
-      loaded_.push_back(location);
+      attempts_.push_back(location);
       XmlDocument doc;
       try {
-        doc = ParseXmlDocument(loader_.Load(location));
+        doc = ParseXmlDocument(loader_.Load(location), budget_);
       } catch (const core::EAbort&) {
         throw;
       } catch (const std::exception&) {
@@ -170,19 +175,27 @@ class TWSDLItems::ImportTable {
       const XmlNode& imported = *doc.root;
       documents_.push_back(std::move(doc));
       chain.push_back(location);
-      Follow(imported, chain);
+      Visit(imported, network, chain);
       chain.pop_back();
     }
   }
   bool Known(const std::wstring& location) const {
-    return std::find(loaded_.begin(), loaded_.end(), location) != loaded_.end();
+    return std::find(attempts_.begin(), attempts_.end(), location) != attempts_.end();
   }
 
   TStreamLoader& loader_;
-  const bool network_only_;
-  std::vector<std::wstring> loaded_;
+  XmlTreeBudget& budget_;
+  std::vector<std::wstring> attempts_;
   std::vector<XmlDocument> documents_;
 };
+
+const std::vector<XmlDocument>& TWSDLItems::Imports() {
+  if (!imports_followed_) {
+    imports_followed_ = true;
+    imports_ = ImportTable(loader_, tree_budget_).Follow(*document_.root, IsHttpLocation(core::Trim(Location)));
+  }
+  return imports_;
+}
 
 template <class Query>
 auto TWSDLItems::Search(Query query) -> decltype(query(std::declval<const Document&>())) {
@@ -190,12 +203,18 @@ auto TWSDLItems::Search(Query query) -> decltype(query(std::declval<const Docume
   if (!Active()) return Found{};
   Found found = query(Document{document_.root.get()});
   if (!found.empty()) return found;
-  ImportTable imports(loader_, *document_.root, IsHttpLocation(core::Trim(Location)));
-  for (const XmlDocument& doc : imports.Documents()) {
+  for (const XmlDocument& doc : Imports()) {
     found = query(Document{doc.root.get()});
     if (!found.empty()) break;
   }
   return found;
+}
+
+void TWSDLItems::SetInactive() {
+  document_ = {};
+  imports_.clear();
+  imports_followed_ = false;
+  tree_budget_ = {};
 }
 
 void TWSDLItems::Load() {
@@ -212,8 +231,9 @@ void TWSDLItems::Load() {
 }
 
 void TWSDLItems::LoadFromBytes(std::string_view bytes) {
+  SetInactive();
   if (bytes.empty()) throw Exception(L"Empty document");
-  XmlDocument doc = ParseXmlDocument(bytes);
+  XmlDocument doc = ParseXmlDocument(bytes, tree_budget_);
   if (!doc.root) throw Exception(L"Empty document");
   document_ = std::move(doc);
 }

@@ -7,6 +7,7 @@
 
 #include "soap/http_transport.h"
 #include "soap/wsdl_view.h"
+#include "soap/xml_reader.h"
 #include "soap/xml_tree.h"
 
 namespace soap {
@@ -31,14 +32,15 @@ class TStreamLoader {
 };
 
 // The queries of a loaded document; a missing item gives an empty result.
-// Imported documents are searched when the document itself has nothing.
+// Imported documents are searched when the document itself has nothing;
+// they are fetched once per load, at the first query that needs them.
 class TWSDLItems {
  public:
   explicit TWSDLItems(TStreamLoader& loader) : loader_(loader) {}
 
   std::wstring Location;
   bool Active() const { return document_.root != nullptr; }
-  void SetInactive() { document_ = {}; }
+  void SetInactive();
   // Loads Location when not loaded; raises the load message on failure.
   void Load();
   // Takes an already fetched document (tests, fuzzing).
@@ -61,8 +63,14 @@ class TWSDLItems {
   template <class Query>
   auto Search(Query query) -> decltype(query(std::declval<const Document&>()));
 
+  const std::vector<XmlDocument>& Imports();
+
   TStreamLoader& loader_;
   XmlDocument document_;
+  // What the document and its imports may hold together.
+  XmlTreeBudget tree_budget_;
+  bool imports_followed_ = false;
+  std::vector<XmlDocument> imports_;
 };
 
 class TWSDLView : public TWSDLViewLink {

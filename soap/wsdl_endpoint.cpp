@@ -31,6 +31,9 @@ void THTTPReqResp::ResolveEndpoint(const TIntfMetaData& intf, const TIntfMethEnt
   const std::wstring port = WSDLView->GetPort();
   const std::wstring service = WSDLView->GetService();
   const std::wstring binding = wsdl.GetBindingForServicePort(service, port);
+  // Without a binding the document names no action: the registered one
+  // applies, never what an earlier call or the interface's template left.
+  soap_action_.clear();
   if (!binding.empty()) {
     int v = version;
     soap_action_ =
@@ -60,6 +63,7 @@ void THTTPReqResp::BeforeExecute(const TIntfMetaData& IntfMD, const TIntfMethEnt
   mime_boundary_ = AttachHandler->GetMIMEBoundary();
   AttachHandler->AddSoapHeader(core::Format(
       L"Content-Type: %s", {std::wstring(UseUTF8InHeader ? L"text/xml; charset=\"utf-8\"" : L"text/xml")}));
+  CheckHeaderValue(L"SOAPAction", SoapAction());
   AttachHandler->AddSoapHeader(SOAPActionLine());
 }
 

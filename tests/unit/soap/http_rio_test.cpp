@@ -174,6 +174,13 @@ TEST_F(CentralService, DocumentsThatGiveNoEndpointOrActionFailOrFallBack) {
       {"two services, no service set", soap_test::Wsdl(endpoint, {{"MORE_SERVICES", "<service name=\"Other\"/>"}}),
        false, prefix + "''/'' from WSDL '%LOCATION%'", ""},
       {"an empty answer", "", true, "Unable to load WSDL File/Location: %LOCATION%.  Error [Empty document]", ""},
+      {"a port without a binding", soap_test::Wsdl(endpoint, {{"PORT_BINDING", ""}}), true, "",
+       "\"urn:coKelvoIntf-IcoKelvo#TestaConexao\""},
+      {"a line break in the soapAction",
+       soap_test::Wsdl(endpoint, {{"ACTION_T", "soapAction=\"urn:a&#13;&#10;X-Injected: yes\""}}), true,
+       "The SOAPAction value holds a line break or another control character and was not sent: "
+       "'urn:a\\x0D\\x0AX-Injected: yes' - URL:" + endpoint,
+       ""},
   };
   for (const auto& c : cases) {
     wsdl = c.document;
@@ -186,6 +193,8 @@ TEST_F(CentralService, DocumentsThatGiveNoEndpointOrActionFailOrFallBack) {
     EXPECT_EQ(core::ToUtf8(FailureOf([&] { rio.GetIcoKelvo()->TestaConexao(); })), expected) << c.name;
     if (c.failure.empty()) {
       EXPECT_EQ(Posts().at(posts_before).Header("SOAPAction"), c.action) << c.name;
+    } else {
+      EXPECT_EQ(Posts().size(), posts_before) << c.name << ": a call went out";
     }
   }
 }

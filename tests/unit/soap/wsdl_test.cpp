@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 
 #include "core/utf.h"
 #include "http_test_server.h"
 #include "soap/soap_exceptions.h"
 #include "soap/wsdl.h"
+#include "soap/xml_reader.h"
 #include "support/temp_dir.h"
 #include "wsdl_documents.h"
 
@@ -163,4 +165,86 @@ TEST_F(WsdlQueries, ADocumentFromTheNetworkImportsOnlyFromTheNetwork) {
     wsdl.Load();
     EXPECT_EQ(wsdl.GetServices().size(), std::string(path) == "/http" ? 1u : 0u) << path;
   }
+  // A local document may import from the network, but what came from there
+  // still may not lead back to a local file.
+  const std::string root = (dir.path() / "root.wsdl").string();
+  std::ofstream(root, std::ios::binary) << "<definitions xmlns=\"http://schemas.xmlsoap.org/wsdl/\"><import location=\"" +
+                                               server.Url("/file") + "\"/></definitions>";
+  TWSDLItems wsdl(loader);
+  wsdl.Location = core::FromUtf8(root);
+  wsdl.Load();
+  EXPECT_TRUE(wsdl.GetServices().empty()) << "the nested local import was read";
+  EXPECT_EQ(server.Requests().size(), 4u) << "the network document was fetched";
+}
+
+namespace {
+
+std::string ImportingDocument(const std::vector<std::string>& locations) {
+  std::string text = "<definitions xmlns=\"http://schemas.xmlsoap.org/wsdl/\">";
+  for (const auto& l : locations) text += "<import location=\"" + l + "\"/>";
+  return text + "</definitions>";
+}
+
+}  // namespace
+
+// A document without a service, whose imports fail or never answer: each
+// import is tried once per load, and at most 32 are tried in all.
+TEST_F(WsdlQueries, ImportsAreFetchedOncePerLoadAndEveryAttemptCounts) {
+  soap_test::HttpTestServer server([](const soap_test::HttpReceived& r) {
+    soap_test::HttpReply reply;
+    reply.status = 404;
+    reply.reason = "Not Found";
+    if (r.RequestLine().rfind("GET /nested", 0) == 0) {
+      reply.status = 200;
+      reply.reason = "OK";
+      reply.body = ImportingDocument({"http://127.0.0.1:1/a", "http://127.0.0.1:1/b"});
+    }
+    return reply;
+  });
+  std::vector<std::string> locations = {server.Url("/nested")};
+  for (int i = 0; i < 100; ++i) locations.push_back(server.Url("/missing/" + std::to_string(i)));
+  auto& wsdl = Load(ImportingDocument(locations));
+  wsdl.Location = L"http://central:5660/wsdl/IcoKelvo";
+  const std::wstring service = L"IcoKelvoservice", port = L"IcoKelvoPort";
+  for (int call = 0; call < 2; ++call) {  // the queries of two calls
+    int version = 1;
+    EXPECT_EQ(wsdl.GetBindingForServicePort(service, port), L"");
+    EXPECT_EQ(wsdl.GetSoapAddressForServicePort(service, port, version), L"");
+    EXPECT_EQ(wsdl.GetSoapAction(L"tns:IcoKelvobinding", L"TestaConexao", version, 0), L"");
+  }
+  EXPECT_EQ(server.Requests().size(), 30u) << "32 attempts: 30 here, 2 to a closed port";
+  Load(ImportingDocument(locations));  // a new load fetches again
+  wsdl.GetServices();
+  EXPECT_EQ(server.Requests().size(), 60u);
+}
+
+TEST_F(WsdlQueries, HungImportsEndWithTheBudget) {
+  soap_test::HttpTestServer server(
+      [](const soap_test::HttpReceived&) { return soap_test::HttpReply::Of(soap_test::HttpReply::Mode::Hang); });
+  auto& wsdl = Load(ImportingDocument({server.Url("/a"), server.Url("/b"), server.Url("/c")}));
+  loader.Transport().Cancellation().StartBudget(1500);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(wsdl.GetServices().empty());
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(ms, 5000) << "three hung imports took one budget";
+  EXPECT_EQ(server.Requests().size(), 1u) << "no fetch starts once the budget is spent";
+}
+
+// Each document is within the limits of one; together they are not.
+TEST_F(WsdlQueries, TheDocumentAndItsImportsShareOneSizeLimit) {
+  const std::string filler =
+      "<documentation>" + std::string(kMaxXmlDocumentBytes / 2 - 64, 'x') + "</documentation>";
+  const std::string service = Wsdl(kEndpoint, {{"IMPORTS", filler}});
+  soap_test::HttpTestServer server([&](const soap_test::HttpReceived& r) {
+    soap_test::HttpReply reply;
+    if (r.RequestLine().rfind("GET /service", 0) == 0) reply.body = service;
+    else reply.body = "<definitions xmlns=\"http://schemas.xmlsoap.org/wsdl/\">" + filler + "</definitions>";
+    return reply;
+  });
+  EXPECT_EQ(Load(service).GetServices().size(), 1u) << "alone, the service document is taken";
+  auto& wsdl = Load(ImportingDocument({server.Url("/big/1"), server.Url("/big/2"), server.Url("/service")}));
+  wsdl.Location = L"http://central:5660/wsdl/IcoKelvo";
+  EXPECT_TRUE(wsdl.GetServices().empty()) << "the import past the shared limit was kept";
+  EXPECT_EQ(server.Requests().size(), 3u);
 }
