@@ -195,7 +195,11 @@ void TTavSrvBackup::TimerWebTimer(timers::TComponent*) { CheckKelvoRequest(); }
 
 void TTavSrvBackup::CheckKelvoRequest() {
   backup::CheckKelvoRequest({[this](bool on) { TimerWeb.SetEnabled(on); }, [this] { return HTTPRIO.GetIcoKelvo(); },
-                             [this] { return RunKelvoBackup(); }});
+                             [this] { return RunKelvoBackup(); },
+                             [this](bool on) {
+                               if (on) HTTPRIO.StartBudget(backup::kPollWebBudgetMs);
+                               else HTTPRIO.EndBudget();
+                             }});
 }
 
 bool TTavSrvBackup::RunScheduledBackup() {

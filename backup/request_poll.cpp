@@ -19,11 +19,17 @@ bool NetworkReported() {
   return !connected.ok() || connected.value();
 }
 
+void SetWebBudget(const RequestPollHooks& hooks, bool on) {
+  if (hooks.SetWebBudget) hooks.SetWebBudget(on);
+}
+
 // The web calls of one poll and the launch they may lead to.
 void AskAndLaunch(const RequestPollHooks& hooks, soap::IcoKelvo& service, const std::wstring& company) {
   if (core::Trim(service.TestaConexao()).empty()) return;
   const std::wstring answer = service.BuscaSolic();
   if (core::Trim(answer).empty()) return;
+  // The launch is no web exchange: the budget ends before it.
+  SetWebBudget(hooks, false);
   if (RequestNamesInstallation(answer, company)) hooks.RunKelvoBackup();
 }
 
@@ -46,11 +52,13 @@ void CheckKelvoRequest(const RequestPollHooks& hooks) {
   std::shared_ptr<soap::IcoKelvo> service;
   try {
     hooks.SetTimerEnabled(false);
+    SetWebBudget(hooks, true);
     service = hooks.GetIcoKelvo();
     AskAndLaunch(hooks, *service, company);
   } catch (...) {
     // A failed poll waits for the next period; nothing is reported.
   }
+  SetWebBudget(hooks, false);
   hooks.SetTimerEnabled(true);
   service.reset();
 }

@@ -19,7 +19,14 @@ struct RequestPollHooks {
   std::function<void(bool)> SetTimerEnabled;
   std::function<std::shared_ptr<soap::IcoKelvo>()> GetIcoKelvo;
   std::function<bool()> RunKelvoBackup;
+  // Starts (true) and ends (false) the time budget of the poll's web
+  // exchanges; optional.
+  std::function<void(bool)> SetWebBudget;
 };
+
+// All web exchanges of one poll (the WSDL, its imports, both calls) end
+// within this many milliseconds together, whatever the server does.
+inline constexpr uint32_t kPollWebBudgetMs = 45000;
 
 // One poll: reads the company number, checks the network, asks the web
 // service and launches at most one requested run. Swallows every failure

@@ -132,6 +132,8 @@ std::wstring THTTPRIO::URL() const { return web_node_owned_->URL(); }
 
 void THTTPRIO::Cancel() { cancellation_->Cancel(); }
 void THTTPRIO::ResetCancel() { cancellation_->Reset(); }
+void THTTPRIO::StartBudget(uint32_t ms) { cancellation_->StartBudget(ms); }
+void THTTPRIO::EndBudget() { cancellation_->EndBudget(); }
 
 void THTTPRIO::AfterBind(const TIntfMetaData& intf) {
   std::wstring action;

@@ -106,6 +106,10 @@ class THTTPRIO : public TRIO {
   // ResetCancel, so that a stop arriving between two calls is not lost.
   void Cancel();
   void ResetCancel();
+  // Bounds the exchanges from now until EndBudget to `ms` in total (the WSDL,
+  // its imports and the calls alike); one spent fails with a time-out.
+  void StartBudget(uint32_t ms);
+  void EndBudget();
 
  protected:
   void AfterBind(const TIntfMetaData& intf) override;

@@ -35,6 +35,24 @@ std::wstring MimeBoundaryOf(const std::wstring& content_type) {
   return boundary;
 }
 
+bool IsControl(wchar_t c) { return c < L' ' || c == 0x7F; }
+
+// Control characters shown as \xNN, so that a message stays one line.
+std::wstring EscapedForMessage(const std::wstring& text) {
+  std::wstring shown;
+  for (wchar_t c : text) {
+    if (!IsControl(c)) {
+      shown += c;
+      continue;
+    }
+    const wchar_t* digits = L"0123456789ABCDEF";
+    shown += L"\\x";
+    shown += digits[(c >> 4) & 0xF];
+    shown += digits[c & 0xF];
+  }
+  return shown;
+}
+
 // No user can answer a dialog, and a repeat of a failure that persists would
 // never end: at most this many repeats per exchange.
 constexpr int kMaxResends = 1;
@@ -69,6 +87,25 @@ void THTTPCancellation::Leave(platform::HttpRequest* request) {
   if (current_ == request) current_ = nullptr;
 }
 
+void THTTPCancellation::StartBudget(uint32_t ms) {
+  std::lock_guard lock(mutex_);
+  budgeted_ = true;
+  budget_end_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+}
+
+void THTTPCancellation::EndBudget() {
+  std::lock_guard lock(mutex_);
+  budgeted_ = false;
+}
+
+uint32_t THTTPCancellation::BudgetLeft() {
+  std::lock_guard lock(mutex_);
+  if (!budgeted_) return UINT32_MAX;
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(budget_end_ - std::chrono::steady_clock::now()).count();
+  return left <= 0 ? 0 : static_cast<uint32_t>(std::min<long long>(left, UINT32_MAX - 1));
+}
+
 // One open request, registered for cancellation while it lives.
 class THTTPReqResp::Exchange {
  public:
@@ -95,10 +132,18 @@ void THTTPReqResp::ParseURL(const std::wstring& url) {
   url_port_ = 0;
   url_secure_ = false;
   if (url.empty()) return;
+  // Both HTTP clients must see the same URLs: blanks and control characters
+  // never reach a request line or a Host header, whoever wrote them.
+  if (std::any_of(url.begin(), url.end(), [](wchar_t c) { return c <= L' ' || c == 0x7F; }))
+    throw ESOAPHTTPException(core::Format(L"Invalid url '%s' - only supports 'http' and 'https' schemes",
+                                          {EscapedForMessage(url)}));
   auto parts = HttpClient().crack_url(url);
   if (!parts.ok())
     throw ESOAPHTTPException(
         core::Format(L"Invalid url '%s' - only supports 'http' and 'https' schemes", {url}));
+  if (parts.value().host.find_first_of(L"[]:") != std::wstring::npos)
+    throw ESOAPHTTPException(
+        core::Format(L"Invalid url '%s' - an IPv6 address is not supported; use a host name", {url}));
   url_host_ = parts.value().host;
   url_site_ = parts.value().path;
   url_port_ = parts.value().port;
@@ -139,7 +184,8 @@ void THTTPReqResp::RaiseFailure(const core::Status& failure) const {
   if (code == 0) code = failure.kind() == FailureKind::DeadlinePassed ? http_error::kTimeout : http_error::kInternal;
   std::wstring text = HttpClient().error_text(code).substr(0, 256);
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
-  throw ESOAPHTTPException(core::Format(L"%s - URL:%s - SOAPAction:%s", {text, url_, SoapAction()}));
+  throw ESOAPHTTPException(
+      core::Format(L"%s - URL:%s - SOAPAction:%s", {text, url_, EscapedForMessage(SoapAction())}));
 }
 
 void THTTPReqResp::Connect() {
@@ -167,10 +213,23 @@ platform::HttpLimits THTTPReqResp::Limits() const {
   apply(SendTimeout, limits.send_ms);
   apply(ReceiveTimeout, limits.receive_ms);
   apply(ExchangeDeadline, limits.exchange_ms);
+  // The poll's budget bounds every limit of the exchange.
+  const uint32_t left = std::max<uint32_t>(cancellation_->BudgetLeft(), 1);
+  for (uint32_t* limit : {&limits.resolve_ms, &limits.connect_ms, &limits.send_ms, &limits.receive_ms,
+                          &limits.exchange_ms})
+    *limit = std::min(*limit, left);
   return limits;
 }
 
+void THTTPReqResp::CheckHeaderValue(const wchar_t* name, const std::wstring& value) const {
+  if (std::none_of(value.begin(), value.end(), IsControl)) return;
+  throw ESOAPHTTPException(core::Format(L"The %s value holds a line break or another control character and was "
+                                        L"not sent: '%s' - URL:%s",
+                                        {std::wstring(name), EscapedForMessage(value), url_}));
+}
+
 std::unique_ptr<platform::HttpRequest> THTTPReqResp::OpenRequest(const std::wstring& verb) {
+  if (cancellation_->BudgetLeft() == 0) RaiseFailure(core::Status::Failure(FailureKind::DeadlinePassed, http_error::kTimeout));
   platform::HttpRequestOptions options;
   options.verb = verb;
   options.path = url_site_;
@@ -192,6 +251,8 @@ std::wstring THTTPReqResp::SOAPActionLine() const {
 
 void THTTPReqResp::AddHeaderLines(platform::HttpRequest& request) {
   const bool action_line = !InvokeOptions.Has(SOAPInvokeOption::soNoSOAPActionHeader);
+  if (action_line) CheckHeaderValue(L"SOAPAction", SoapAction());
+  CheckHeaderValue(L"MIME boundary", mime_boundary_);
   auto add = [&](const std::wstring& line) { Check(request.add_header(line)); };
   if (binding_type_ == TWebServiceBindingType::btMime) {
     add(L"MIME-Version: 1.0");
@@ -225,35 +286,45 @@ bool THTTPReqResp::ResendAfter(const core::Status& failure, int& resends) {
   return false;
 }
 
-void THTTPReqResp::SendBody(platform::HttpRequest& request, std::string_view body) {
+// Sends the whole body; the first failure is returned.
+core::Status THTTPReqResp::SendBody(platform::HttpRequest& request, std::string_view body) {
   const size_t piece_size = static_cast<size_t>(std::max(MaxSinglePostSize, 1));
+  if (body.size() <= piece_size) return request.send(body, body.size());
+  core::Status status = request.send({}, body.size());
+  for (size_t position = 0; status.ok() && position < body.size(); position += piece_size) {
+    std::string_view piece = body.substr(position, piece_size);
+    if (piece.empty()) throw ESOAPHTTPException(L"Invalid HTTP Request: Length is 0");
+    status = request.write(piece);
+  }
+  return status;
+}
+
+// The error policy answers wherever a backend reports the condition: WinHTTP
+// asks for a resend when sending or when receiving the answer, libcurl only
+// when the answer is received.
+void THTTPReqResp::SendAndReceive(platform::HttpRequest& request, std::string_view body, std::string& response,
+                                  bool is_get) {
   int resends = 0;
-  if (body.size() <= piece_size) {
-    for (;;) {
-      core::Status sent = request.send(body, body.size());
-      if (sent.ok() || !ResendAfter(sent, resends)) return;
-    }
-  }
   for (;;) {
-    core::Status status = request.send({}, body.size());
-    for (size_t position = 0; status.ok() && position < body.size(); position += piece_size) {
-      std::string_view piece = body.substr(position, piece_size);
-      if (piece.empty()) throw ESOAPHTTPException(L"Invalid HTTP Request: Length is 0");
-      status = request.write(piece);
-    }
-    if (status.ok() || !ResendAfter(status, resends)) return;
+    core::Status sent = SendBody(request, body);
+    if (!sent.ok() && ResendAfter(sent, resends)) continue;
+    core::Status answered = request.receive_response();
+    if (answered.ok()) break;
+    if (answered.kind() == FailureKind::Cancelled) RaiseFailure(answered);
+    if (deferred_failure_.ok() && ResendAfter(answered, resends)) continue;
+    RaiseFailure(deferred_failure_.ok() ? answered : deferred_failure_);
   }
+  Receive(request, response, is_get);
 }
 
 void THTTPReqResp::Receive(platform::HttpRequest& request, std::string& response, bool is_get) {
-  core::Status answered = request.receive_response();
-  if (!answered.ok()) RaiseFailure(deferred_failure_.ok() ? answered : deferred_failure_);
   auto status = request.status_code();
   if (status.ok() && status.value() >= 300 && status.value() != 500) {
+    // An answer without a reason phrase is still a refusal.
     auto text = request.status_text();
-    if (text.ok())
-      throw ESOAPHTTPException(core::Format(L"%s (%d) - '%s'", {text.value(), int64_t{status.value()}, url_}),
-                               static_cast<int>(status.value()));
+    throw ESOAPHTTPException(core::Format(L"%s (%d) - '%s'", {text.ok() ? text.value() : std::wstring(),
+                                                              int64_t{status.value()}, url_}),
+                             static_cast<int>(status.value()));
   }
   auto content_type = request.header(L"Content-Type");
   content_type_ = content_type.ok() ? content_type.value() : L"";
@@ -286,8 +357,7 @@ void THTTPReqResp::Execute(std::string_view Request, std::string& Response) {
       Connect();
       Exchange request(*cancellation_, OpenRequest(L"POST"));
       AddHeaderLines(*request);
-      SendBody(*request, Request);
-      Receive(*request, Response, false);
+      SendAndReceive(*request, Request, Response, false);
       return;
     } catch (const ESOAPHTTPException& e) {
       Disconnect();
@@ -319,12 +389,7 @@ void THTTPReqResp::Get(std::string& Resp) {
   try {
     Connect();
     Exchange request(*cancellation_, OpenRequest(L"GET"));
-    int resends = 0;
-    for (;;) {
-      core::Status sent = (*request).send({}, 0);
-      if (sent.ok() || !ResendAfter(sent, resends)) break;
-    }
-    Receive(*request, Resp, true);
+    SendAndReceive(*request, {}, Resp, true);
   } catch (...) {
     Disconnect();
     throw;

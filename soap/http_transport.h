@@ -1,6 +1,7 @@
 #pragma once
 // The HTTP transport of the SOAP proxy: posts one request body per call to
 // the endpoint and hands the raw answer back; fetches WSDL documents by GET.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -85,7 +86,8 @@ class IHTTPReqResp {
 };
 
 // Shared by the transports of one proxy, so that a cancellation reaches the
-// exchange in flight whichever of them carries it. Thread-safe.
+// exchange in flight whichever of them carries it, and so that a budget
+// bounds all exchanges of one poll together. Thread-safe.
 class THTTPCancellation {
  public:
   void Cancel();
@@ -93,11 +95,18 @@ class THTTPCancellation {
   // Registers the exchange in flight; raises EAbort when cancelled.
   void Enter(platform::HttpRequest* request);
   void Leave(platform::HttpRequest* request);
+  // From now on, until EndBudget, the exchanges together last at most `ms`.
+  void StartBudget(uint32_t ms);
+  void EndBudget();
+  // Milliseconds left of the budget (UINT32_MAX without one; 0 when spent).
+  uint32_t BudgetLeft();
 
  private:
   std::mutex mutex_;
   bool cancelled_ = false;
   platform::HttpRequest* current_ = nullptr;
+  bool budgeted_ = false;
+  std::chrono::steady_clock::time_point budget_end_;
 };
 
 // Largest answer body taken, checked while reading: the XML reader's cap.
@@ -169,8 +178,11 @@ class THTTPReqResp : public IWebNode, public IHTTPReqResp {
   void Connect();
   void Disconnect();
   platform::HttpLimits Limits() const;
+  // Raises, before anything is sent, for a value that would split the line.
+  void CheckHeaderValue(const wchar_t* name, const std::wstring& value) const;
+  void SendAndReceive(platform::HttpRequest& request, std::string_view body, std::string& response, bool is_get);
   std::unique_ptr<platform::HttpRequest> OpenRequest(const std::wstring& verb);
-  void SendBody(platform::HttpRequest& request, std::string_view body);
+  core::Status SendBody(platform::HttpRequest& request, std::string_view body);
   void AddHeaderLines(platform::HttpRequest& request);
   std::wstring SOAPActionLine() const;
   void Receive(platform::HttpRequest& request, std::string& response, bool is_get);

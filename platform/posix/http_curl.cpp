@@ -26,6 +26,9 @@ namespace err = http_error;
 
 std::string Narrow(const std::wstring& text) { return core::ToUtf8(text); }
 
+// The response head taken at most: WinHTTP's documented default.
+constexpr size_t kMaxHeadBytes = 64 * 1024;
+
 Status FromCurl(CURLcode code) {
   switch (code) {
     case CURLE_OK: return Status::Ok();
@@ -206,17 +209,29 @@ class CurlRequest : public HttpRequest {
     }
     curl_multi_remove_handle(multi_, easy_);
     if (result == CURLE_WRITE_ERROR && capped_) return Status::Ok();  // the caller refuses the size
+    if (head_refused_) return Status::SystemError(err::kInvalidServerResponse);
     return FromCurl(result);
   }
 
+  // A status line without a reason phrase, or a head above WinHTTP's
+  // default cap, is refused as WinHTTP refuses it.
   static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
     auto* request = static_cast<CurlRequest*>(self);
+    request->head_bytes_ += size * count;
+    if (request->head_bytes_ > kMaxHeadBytes) {
+      request->head_refused_ = true;
+      return 0;
+    }
     std::string line(data, size * count);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     if (line.rfind("HTTP/", 0) == 0) {  // a new answer (after 100 or a redirect)
       request->response_headers_.clear();
       size_t code_at = line.find(' ');
       size_t text_at = code_at == std::string::npos ? std::string::npos : line.find(' ', code_at + 1);
+      if (text_at == std::string::npos) {
+        request->head_refused_ = true;
+        return 0;
+      }
       request->status_ = code_at == std::string::npos ? 0 : std::strtoul(line.c_str() + code_at + 1, nullptr, 10);
       request->status_text_ = text_at == std::string::npos ? L"" : core::FromUtf8(line.substr(text_at + 1));
     } else if (size_t colon = line.find(':'); colon != std::string::npos) {
@@ -252,6 +267,8 @@ class CurlRequest : public HttpRequest {
   Status outcome_;
   bool received_ = false;
   bool capped_ = false;
+  size_t head_bytes_ = 0;
+  bool head_refused_ = false;
   uint32_t status_ = 0;
   std::wstring status_text_;
   std::vector<std::pair<std::string, std::string>> response_headers_;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace soap_test {
 
@@ -81,11 +82,22 @@ void HttpTestServer::AcceptLoop() {
     int number = ++connections_;
     std::lock_guard lock(mutex_);
     clients_.push_back(client);
+    ++open_;
     workers_.emplace_back([this, client, number] {
       Serve(client, number);
       net::Shutdown(client);  // the client sees the end at once; the socket is freed at the end
+      --open_;
     });
   }
+}
+
+bool HttpTestServer::WaitForOpenConnections(int count, int wait_ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  while (open_.load() > count) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 bool HttpTestServer::Pause(int ms) {
@@ -145,7 +157,23 @@ bool HttpTestServer::Answer(net::Socket client, const HttpReply& reply) {
     }
     return false;
   }
-  std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+  std::string head = reply.status_line.empty()
+                         ? "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n"
+                         : reply.status_line + "\r\n";
+  if (reply.mode == Mode::HeadDrip || reply.mode == Mode::HeadFlood) {
+    if (!net::SendAll(client, head)) return false;
+    const std::string line = "X-Filler: " + std::string(reply.mode == Mode::HeadFlood ? 1000 : 8, 'y') + "\r\n";
+    const std::string flood = [&] {
+      std::string lines;
+      for (int i = 0; i < 64; ++i) lines += line;
+      return lines;
+    }();
+    while (!stopping_) {
+      if (reply.mode == Mode::HeadDrip && !Pause(reply.drip_ms)) return false;
+      if (!net::SendAll(client, reply.mode == Mode::HeadFlood ? flood : line)) return false;
+    }
+    return false;
+  }
   if (!reply.content_type.empty()) head += "Content-Type: " + reply.content_type + "\r\n";
   head += reply.mode == Mode::Endless ? "Transfer-Encoding: chunked\r\n"
                                       : "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";

@@ -22,9 +22,12 @@ struct HttpReply {
     Drip,     // the head, then the body one byte every drip_ms
     Endless,  // a chunked body that never ends
     Close,    // closes the connection without a word
+    HeadDrip,   // the status line, then a header line every drip_ms, never ending
+    HeadFlood,  // the status line, then header lines as fast as they go
   };
   int status = 200;
   std::string reason = "OK";
+  std::string status_line;  // when set, sent as it is instead of status and reason
   std::string content_type = "text/xml; charset=utf-8";
   std::string body;
   Mode mode = Mode::Normal;
@@ -60,6 +63,10 @@ class HttpTestServer {
   std::string Url(const std::string& path) const;
   std::vector<HttpReceived> Requests();
   int Connections() const { return connections_.load(); }
+  // Connections the server still serves (the client has not left).
+  int OpenConnections() const { return open_.load(); }
+  // Waits until at most `count` connections are open (or the time is up).
+  bool WaitForOpenConnections(int count, int wait_ms);
   // Changes what the handler reads while a server thread may be running it.
   void WhileHandlerHeld(const std::function<void()>& change) {
     std::lock_guard lock(handler_mutex_);
@@ -81,6 +88,7 @@ class HttpTestServer {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<int> connections_{0};
+  std::atomic<int> open_{0};
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<HttpReceived> received_;

@@ -9,6 +9,7 @@
 #include "platform/host.h"
 #include "platform/http.h"
 #include "soap/http_transport.h"
+#include "thread_count.h"
 
 using namespace soap;
 using soap_test::HttpReceived;
@@ -197,6 +198,10 @@ TEST_F(Transport, RefusesWhatItCannotSend) {
   } cases[] = {
       {L"ftp://127.0.0.1/x", L"Invalid url 'ftp://127.0.0.1/x' - only supports 'http' and 'https' schemes"},
       {L"not a url", L"Invalid url 'not a url' - only supports 'http' and 'https' schemes"},
+      {L"http://127.0.0.1/a b", L"Invalid url 'http://127.0.0.1/a b' - only supports 'http' and 'https' schemes"},
+      {L"http://127.0.0.1\r\nX-Injected: yes/x",
+       L"Invalid url 'http://127.0.0.1\\x0D\\x0AX-Injected: yes/x' - only supports 'http' and 'https' schemes"},
+      {L"http://[::1]:8080/x", L"Invalid url 'http://[::1]:8080/x' - an IPv6 address is not supported; use a host name"},
   };
   for (const auto& c : cases) {
     try {
@@ -294,4 +299,106 @@ TEST_F(Transport, CancelEndsTheExchangeInFlightAndLaterOnesUntilReset) {
   EXPECT_EQ(server.Requests().size(), 1u) << "nothing is sent while cancelled";
   node.Cancellation().Reset();
   EXPECT_NO_THROW(node.Execute(kEnvelope));
+}
+
+TEST_F(Transport, ControlCharactersInAHeaderValueAreRefusedBeforeAnythingIsSent) {
+  const struct {
+    std::wstring action;
+    std::wstring shown;
+  } cases[] = {
+      {L"urn:a\r\nX-Injected: yes", L"urn:a\\x0D\\x0AX-Injected: yes"},
+      {L"urn:a\nContent-Length: 0", L"urn:a\\x0AContent-Length: 0"},
+      {std::wstring(L"urn:a") + L'\0' + L"b", L"urn:a\\x00b"},
+      {L"urn:a\x7f", L"urn:a\\x7F"},
+  };
+  for (const auto& c : cases) {
+    node.SetSoapAction(c.action);
+    try {
+      node.Execute(kEnvelope);
+      ADD_FAILURE() << core::ToUtf8(c.shown) << ": sent";
+    } catch (const ESOAPHTTPException& e) {
+      EXPECT_EQ(e.Message(), L"The SOAPAction value holds a line break or another control character and was not "
+                             L"sent: '" + c.shown + L"' - URL:" + Wide(server.Url("/soap/IcoKelvo")));
+    }
+  }
+  EXPECT_EQ(server.Connections(), 0) << "nothing reached the server";
+}
+
+// The first line of an answer, as each HTTP client must read it alike.
+TEST_F(Transport, AStatusLineWithoutAReasonPhraseReadsTheSameOnBothClients) {
+  const std::wstring url = Wide(server.Url("/soap/IcoKelvo"));
+  const struct {
+    std::string status_line;
+    std::wstring message;
+    int status_code;
+  } cases[] = {
+      {"HTTP/1.1 302", ErrorText(platform::http_error::kInvalidServerResponse) + L" - URL:" + url +
+                           L" - SOAPAction:urn:coKelvoIntf-IcoKelvo#TestaConexao", 0},
+      {"HTTP/1.1 302 ", L" (302) - '" + url + L"'", 302},
+  };
+  for (const auto& c : cases) {
+    server.WhileHandlerHeld([&] { reply.status_line = c.status_line; });
+    try {
+      node.Execute(kEnvelope);
+      ADD_FAILURE() << c.status_line << ": taken as an answer";
+    } catch (const ESOAPHTTPException& e) {
+      EXPECT_EQ(e.Message(), c.message) << c.status_line;
+      EXPECT_EQ(e.StatusCode, c.status_code) << c.status_line;
+    }
+  }
+}
+
+// A server that sends its head slowly or without end: the caller returns by
+// its deadline, and the exchange leaves no thread or connection behind.
+TEST_F(Transport, HeadDripAndFloodEndByTheDeadlineAndLeaveNothingBehind) {
+  ShortLimits();
+  HttpReply drip = HttpReply::Of(HttpReply::Mode::HeadDrip);
+  drip.drip_ms = 100;  // each gap well inside the receive limit
+  const struct {
+    const char* name;
+    HttpReply reply;
+  } cases[] = {{"head drip", drip}, {"head flood", HttpReply::Of(HttpReply::Mode::HeadFlood)}};
+  const int threads_before = soap_test::ThreadCount();
+  for (const auto& c : cases) {
+    server.WhileHandlerHeld([&] { reply = c.reply; });
+    for (int exchange = 0; exchange < 3; ++exchange) {
+      long long ms = Timed([&] { EXPECT_THROW(node.Execute(kEnvelope), ESOAPHTTPException) << c.name; });
+      EXPECT_LT(ms, 4000) << c.name;
+    }
+    EXPECT_TRUE(server.WaitForOpenConnections(0, 5000))
+        << c.name << ": " << server.OpenConnections() << " connections still open";
+  }
+  // Threads end shortly after their connection; give them the same time.
+  for (int i = 0; i < 50 && soap_test::ThreadCount() > threads_before; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_LE(soap_test::ThreadCount(), threads_before);
+}
+
+// The poll's budget: every exchange after it starts shares what is left.
+TEST_F(Transport, ABudgetBoundsAllExchangesTogether) {
+  reply.mode = HttpReply::Mode::Hang;
+  node.Cancellation().StartBudget(1500);
+  const std::wstring timed_out = ErrorText(platform::http_error::kTimeout);
+  long long ms = Timed([&] {
+    for (int call = 0; call < 3; ++call) {
+      try {
+        node.Execute(kEnvelope);
+        ADD_FAILURE() << "answered";
+      } catch (const ESOAPHTTPException& e) {
+        EXPECT_EQ(e.Message().rfind(timed_out, 0), 0u) << core::ToUtf8(e.Message());
+      }
+    }
+  });
+  EXPECT_LT(ms, 5000) << "three hung calls took one budget, not three deadlines";
+  EXPECT_EQ(server.Connections(), 1) << "no exchange starts once the budget is spent";
+  node.Cancellation().EndBudget();
+  reply = {};
+  EXPECT_NO_THROW(node.Execute(kEnvelope));
+}
+
+TEST_F(Transport, TheFragmentOfAUrlIsNeverSent) {
+  node.SetURL(Wide(server.Url("/soap/IcoKelvo?site=1#part")));
+  node.Execute(kEnvelope);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server.Requests()[0].RequestLine(), "POST /soap/IcoKelvo?site=1 HTTP/1.1");
 }
