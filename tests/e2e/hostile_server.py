@@ -18,9 +18,16 @@ Answers that any exchange can get:
     fault      500 with a SOAP fault
     malformed  an envelope naming this company whose tags do not match
     doctype    a DOCTYPE whose entities expand to gigabytes (billion laughs)
+    headdrip   the status line, then one header line a second, never ending
+    headflood  the status line, then header lines as fast as they go
+    nodebomb   8 MB of empty elements inside the document or answer
 Only for the WSDL: "empty" (200 with 0 bytes), "noport" (the service has
-no port). Only for calls: "ok" ("OK"), "quiet" (""), "other" (a request
-for another company), "request" (a request for this company).
+no port), "importstorm" (no port, and 100 imports of this server that
+answer 404, as "import" says), "importbomb" (no port, and 4 imports that
+are node bombs). Only for calls: "ok" ("OK"), "quiet" (""), "other" (a
+request for another company), "request" (a request for this company).
+The plan's "import" key says how "/import/..." answers: "missing" (404,
+the default), "hang" or "nodebomb".
 
 Every request is logged as two JSON lines, "begin" when its headers and
 body are read and "end" when the server is done with it, with how it
@@ -72,6 +79,23 @@ def billion_laughs(operation):
     return f'{head}\n<!DOCTYPE SOAP-ENV:Envelope [{"".join(entities)}]>\n{rest}'
 
 
+NODE_BOMB_ELEMENTS = 2_000_000  # 8 MB of "<a/>", under the client's 8 MiB cap
+IMPORT_STORM = 100
+IMPORT_BOMBS = 4
+
+
+def node_bomb(operation):
+    elements = "<a/>" * NODE_BOMB_ELEMENTS
+    if operation is None:
+        return f'<definitions xmlns="http://schemas.xmlsoap.org/wsdl/">{elements}</definitions>'
+    return call_answer(operation, "OK").replace("</return>", "</return>" + elements)
+
+
+def with_imports(document, locations):
+    imports = "".join(f'<import namespace="urn:storm" location="{l}"/>' for l in locations)
+    return re.sub(r"(<definitions[^>]*>)", lambda m: m.group(1) + imports, without_port(document), count=1)
+
+
 def malformed(operation):
     return call_answer(operation, COMPANY_REQUEST).replace("</return>", "</retorno>")
 
@@ -105,6 +129,19 @@ class Handler(BaseHTTPRequestHandler):
 
     def exchange(self, operation):
         self.id = next(self.ids)
+        if operation is None and self.path.startswith("/import/"):
+            mode = self.plan().get("import", "missing")
+            self.record("begin", method=self.command, path=self.path, operation=None, mode="import " + mode)
+            if mode == "hang":
+                how = self.play_hang(None, mode)
+            elif mode == "nodebomb":
+                self.answer(200, node_bomb(None))
+                how = "answered"
+            else:
+                self.answer(404, "not found", "text/plain")
+                how = "answered"
+            self.record("end", how=how)
+            return
         if self.server.redirect_target:
             self.record("begin", method=self.command, path=self.path, operation=operation, mode="redirected here")
             self.answer(404, "not here", "text/plain")
@@ -143,10 +180,17 @@ class Handler(BaseHTTPRequestHandler):
             return True
 
     def play_answer(self, operation, mode):
+        host, port = self.server.server_address[:2]
         if operation is None and mode == "empty":
             self.answer(200, "")
         elif operation is None and mode == "noport":
             self.answer(200, without_port(self.true_answer(None)))
+        elif operation is None and mode == "importstorm":
+            self.answer(200, with_imports(self.true_answer(None),
+                                          [f"http://{host}:{port}/import/{i}" for i in range(IMPORT_STORM)]))
+        elif operation is None and mode == "importbomb":
+            self.answer(200, with_imports(self.true_answer(None),
+                                          [f"http://{host}:{port}/import/bomb{i}" for i in range(IMPORT_BOMBS)]))
         else:
             self.answer(200, self.true_answer(operation, mode))
         return "answered"
@@ -225,6 +269,34 @@ class Handler(BaseHTTPRequestHandler):
                                          "<faultstring>Servidor em manuten\u00e7\u00e3o</faultstring>"
                                          "</SOAP-ENV:Fault>"))
         return "answered"
+
+    def play_nodebomb(self, operation, mode):
+        self.answer(200, node_bomb(operation))
+        return "answered"
+
+    def play_head(self, line_every):
+        """The status line, then header lines without end: one a second, or a flood."""
+        self.close_connection = True
+        line = b"X-Filler-%d: " + b"y" * (8 if line_every else 1000) + b"\r\n"
+        end = time.monotonic() + HOLD_LIMIT
+        sent = 0
+        try:
+            self.connection.sendall(b"HTTP/1.1 200 OK\r\n")
+            while time.monotonic() < end and not stopping.is_set():
+                lines = b"".join(line % (sent + i) for i in range(1 if line_every else 64))
+                self.connection.sendall(lines)
+                sent += 1 if line_every else 64
+                if self.client_gone(line_every):
+                    return f"client closed after {sent} header lines"
+        except OSError:
+            return f"client closed after {sent} header lines"
+        return "held"
+
+    def play_headdrip(self, operation, mode):
+        return self.play_head(1.0)
+
+    def play_headflood(self, operation, mode):
+        return self.play_head(0.0)
 
     def play_malformed(self, operation, mode):
         self.answer(200, malformed(operation or "TestaConexao"))

@@ -2,14 +2,16 @@
 """The hostile-server soak: the real SrvBackupVostrani.exe under Wine, poll
 after poll against a central server that misbehaves (hostile_server.py).
 
-Full form (POLLS polls, at least 20; about a minute each): one quiet poll
-loads the WSDL document, then the hostile answers in turn on the calls (a
-hang, a one-byte-a-second drip, a 100 MB body, a reset mid-body, text/html,
-a 302, a 500 fault, malformed XML, a DOCTYPE with entity expansion, a
-request for another company), then a hang during which the service is
-stopped and started again, and on the new start, whose proxy fetches the
-document afresh, an empty WSDL, a WSDL without the port and at last a
-valid request for this company.
+Full form (POLLS polls, at least 20, 22 by default; about a minute each):
+one quiet poll loads the WSDL document, then the hostile answers in turn on
+the calls (a hang, a one-byte-a-second drip, a head of one line a second, a
+flood of header lines, a 100 MB body, a reset mid-body, text/html, a 302, a
+500 fault, malformed XML, a DOCTYPE with entity expansion, 8 MB of empty
+elements, a request for another company), then a hang during which the
+service is stopped and started again, and on the new start, whose proxy
+fetches the document afresh: a storm of 100 imports that answer 404,
+8 MB of empty elements as the WSDL and as four imports, an empty WSDL, a
+WSDL without the port and at last a valid request for this company.
 
 Short form: polls come only every 60 s, so the hostile answers are first
 played to "/STATUS", which runs the same web client in the same executable
@@ -18,7 +20,11 @@ hang and is stopped during it. About two minutes.
 
 Checks: the service stays RUNNING; the only launch is "ok SERVICO KELVO"
 for the valid request; every poll ends within the web client's deadline
-(15 s an exchange); resident memory at the last poll of the first start
+(15 s an exchange) and within the poll's budget (45 s for all its
+exchanges); the import storm costs at most 33 GETs a poll; a node bomb
+raises the peak resident memory by at most 64 MiB; after a header drip
+the service's threads are back to their number and the server saw the
+connection closed; resident memory at the last poll of the first start
 is within 5 % of the third; the stop during the hang reaches STOPPED within
 a few seconds; no event-log entry; no redirection followed. Results go to
 build/e2e-results/soak.xml (soak-short.xml).
@@ -27,6 +33,7 @@ import argparse
 import json
 import os
 import sys
+import threading
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -45,6 +52,9 @@ LAUNCH_WAIT = 10.0     # a requested launch holds the poll while its worker slee
 QUIET_AFTER = 20.0     # no exchange of a poll starts later than this after the one before
 STOP_LIMIT = 5.0
 RSS_GROWTH = 0.05
+POLL_BUDGET = 45.0     # all exchanges of one poll together
+MAX_GETS = 33          # the WSDL and at most 32 import attempts
+PEAK_GROWTH_KIB = 64 * 1024
 
 QUIET = {"wsdl": "valid", "TestaConexao": "ok", "BuscaSolic": "quiet"}
 
@@ -56,6 +66,9 @@ def on(exchange, mode):
 HOSTILE = [
     ("hang", on("TestaConexao", "hang")),
     ("one byte a second", on("TestaConexao", "drip")),
+    ("head of one line a second", on("TestaConexao", "headdrip")),
+    ("flood of header lines", on("TestaConexao", "headflood")),
+    ("node bomb as an answer", on("BuscaSolic", "nodebomb")),
     ("100 MB body", on("BuscaSolic", "huge")),
     ("reset mid-body", on("BuscaSolic", "reset")),
     ("200 text/html", on("TestaConexao", "html")),
@@ -67,6 +80,9 @@ HOSTILE = [
 ]
 STOP_IN_HANG = ("hang, stopped during it", on("TestaConexao", "hang"))
 NEW_START = [
+    ("import storm", on("wsdl", "importstorm")),
+    ("node bomb as the WSDL", on("wsdl", "nodebomb")),
+    ("node bomb as imports", dict(on("wsdl", "importbomb"), **{"import": "nodebomb"})),
     ("empty WSDL", on("wsdl", "empty")),
     ("WSDL without the port", on("wsdl", "noport")),
     ("valid request for this company", on("BuscaSolic", "request")),
@@ -74,6 +90,8 @@ NEW_START = [
 # Played to "/STATUS" in the short form; each run fetches the document.
 STATUS_ANSWERS = [
     ("one byte a second", on("TestaConexao", "drip")),
+    ("head of one line a second", on("TestaConexao", "headdrip")),
+    ("import storm", on("wsdl", "importstorm")),
     ("100 MB body", on("wsdl", "huge")),
     ("reset mid-body", on("BuscaSolic", "reset")),
     ("DOCTYPE with entity expansion", on("wsdl", "doctype")),
@@ -127,6 +145,37 @@ def describe(requests):
 def service_resident_kib():
     pids = service_processes()
     return resident_kib(pids[0]) if pids else None
+
+
+def service_threads():
+    pids = service_processes()
+    try:
+        return len(os.listdir(f"/proc/{pids[0]}/task")) if pids else None
+    except OSError:
+        return None
+
+
+class PeakMemory:
+    """Samples the service's resident memory, so a poll's peak is known."""
+
+    def __init__(self):
+        self.samples = []  # (monotonic time, KiB)
+        self.done = threading.Event()
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.thread.start()
+
+    def run(self):
+        while not self.done.wait(0.1):
+            kib = service_resident_kib()
+            if kib:
+                self.samples.append((time.monotonic(), kib))
+
+    def peak_since(self, began):
+        return max((kib for t, kib in self.samples if t >= began), default=None)
+
+    def stop(self):
+        self.done.set()
+        self.thread.join()
 
 
 def start_service(report):
@@ -187,6 +236,10 @@ class Poll:
     requests: list = field(default_factory=list)
     launched: bool = False
     rss: int = None
+    rss_before: int = None
+    peak: int = None
+    threads_before: int = None
+    threads_after: int = None
     next_begin: float = None  # the next poll's, within the same start of the service
 
     def service_side(self):
@@ -207,9 +260,11 @@ def play_stop_in_hang(report, server, polls, poll):
     start_service(report)
 
 
-def play_poll(report, polls, poll, valid):
+def play_poll(report, polls, poll, valid, memory, began):
     kelvo_before = len(launches("ok SERVICO KELVO"))
     poll.requests = polls.wait_end()
+    poll.peak = memory.peak_since(began)
+    poll.threads_after = service_threads()
     poll.launched = len(launches("ok SERVICO KELVO")) > kelvo_before
     took = max(r.get("end", r["time"]) for r in poll.requests) - poll.begin
     poll.rss = service_resident_kib()
@@ -221,6 +276,21 @@ def play_poll(report, polls, poll, valid):
     slow = [r for r in poll.requests if r.get("end", time.time()) - r["time"] > EXCHANGE_LIMIT + MARGIN]
     report.check(f"poll {poll.n}: every exchange ended (or was given up) within {EXCHANGE_LIMIT:.0f} s",
                  not slow, describe(slow))
+    gets = [r for r in poll.requests if r["method"] == "GET"]
+    report.check(f"poll {poll.n}: {len(gets)} GETs (at most {MAX_GETS})", len(gets) <= MAX_GETS)
+    if "bomb" in poll.name and poll.peak and poll.rss_before:
+        growth = poll.peak - poll.rss_before
+        report.check(f"poll {poll.n}: peak resident memory {poll.peak} KiB, {growth:+d} KiB over the "
+                     f"{poll.rss_before} KiB before it (at most {PEAK_GROWTH_KIB} KiB)", growth <= PEAK_GROWTH_KIB)
+    if "head" in poll.name:
+        report.check(f"poll {poll.n}: threads back to {poll.threads_before} (now {poll.threads_after})",
+                     poll.threads_after is not None and poll.threads_after <= poll.threads_before,
+                     describe(poll.requests))
+        held = [r for r in poll.requests if r["mode"].startswith("head")
+                and not (r.get("how", "").startswith("client closed")
+                         and r["end"] - r["time"] <= EXCHANGE_LIMIT + MARGIN)]
+        report.check(f"poll {poll.n}: the service closed the connection of the head by its deadline",
+                     not held, describe(held))
 
 
 def check_quiet(report, server, mark):
@@ -235,6 +305,13 @@ def check_whole_soak(report, server, mark, history, first_start):
             took, limit = poll.service_side(), poll.limit()
             report.check(f"poll {poll.n} ({poll.name}): {took:.1f} s of at most {limit:.0f} s",
                          -MARGIN <= took <= limit, describe(poll.requests))
+            budget = POLL_BUDGET + MARGIN + (LAUNCH_WAIT if poll.launched else 0)
+            report.check(f"poll {poll.n} ({poll.name}): within the poll's budget of {POLL_BUDGET:.0f} s",
+                         took <= budget, describe(poll.requests))
+    timed = [p for p in history if p.begin is not None and p.next_begin is not None]
+    if timed:
+        longest = max(timed, key=lambda p: p.service_side())
+        print(f"   longest poll: {longest.n} ({longest.name}), {longest.service_side():.1f} s", flush=True)
     report.begin("over the whole soak")
     kelvo = launches("ok SERVICO KELVO")
     report.check("exactly one \"ok SERVICO KELVO\"", len(kelvo) == 1, kelvo)
@@ -254,22 +331,26 @@ def soak(report, server, sequence):
     start_service(report)
     polls = Polls(server)
     history = []
+    memory = PeakMemory()
     first_start = len(sequence)  # polls of the first start of the service
     for n, (name, plan) in enumerate(sequence, 1):
         server.play(plan)
+        rss_before, threads_before = service_resident_kib(), service_threads()
         first = polls.wait_begin(POLL_PERIOD + 3 * EXCHANGE_LIMIT + 30)
+        began = time.monotonic() - 1.0
         if not report.check(f"poll {n} ({name}) came", bool(first)):
             break
         if history and history[-1].begin is not None:
             history[-1].next_begin = first["time"]
-        poll = Poll(n, name)
+        poll = Poll(n, name, rss_before=rss_before, threads_before=threads_before)
         history.append(poll)
         if plan is STOP_IN_HANG[1]:
             play_stop_in_hang(report, server, polls, poll)
             first_start = n - 1
             continue
         poll.begin = first["time"]
-        play_poll(report, polls, poll, valid=plan is NEW_START[-1][1])
+        play_poll(report, polls, poll, valid=plan is NEW_START[-1][1], memory=memory, began=began)
+    memory.stop()
     check_whole_soak(report, server, mark, history, first_start)
     stop_service(report, "final stop")
 
@@ -279,6 +360,7 @@ def short_soak(report, server):
     report.begin("hostile answers to \"/STATUS\" (the same web client, at once)")
     for name, plan in STATUS_ANSWERS:
         server.play(plan)
+        seen = len(server.requests())
         began = time.monotonic()
         rc, out, err = wine(EXE_WIN, "/STATUS", timeout=120)
         took = time.monotonic() - began
@@ -287,6 +369,14 @@ def short_soak(report, server):
         # Wine's start and end of the process come on top of the exchange.
         report.check(f"{name}: the live check fails (exit code 3) within its deadline",
                      rc == 3 and took <= 2 * EXCHANGE_LIMIT, f"rc={rc} after {took:.1f} s: {out[-400:]}")
+        gets = [r for r in server.requests()[seen:] if r["method"] == "GET"]
+        report.check(f"{name}: {len(gets)} GETs (at most {MAX_GETS})", len(gets) <= MAX_GETS)
+        def heads_open():
+            return [r for r in server.requests()[seen:]
+                    if r["mode"].startswith("head") and not r.get("how", "").startswith("client closed")]
+        wait_for(lambda: not heads_open(), 5)
+        report.check(f"{name}: the service closed the connection of the head", not heads_open(),
+                     describe(heads_open()))
     mark = trace_size()
     report.begin("the service's poll into a hang, stopped during it")
     server.play(on("TestaConexao", "hang"))
@@ -308,7 +398,7 @@ def short_soak(report, server):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--short", action="store_true", help="the short form (about two minutes)")
-    parser.add_argument("polls", nargs="?", type=int, default=20, help="polls of the full form (at least 20)")
+    parser.add_argument("polls", nargs="?", type=int, default=22, help="polls of the full form (at least 20)")
     args = parser.parse_args()
     if not args.short and args.polls < 20:
         parser.error("the full soak plays at least 20 polls")
