@@ -4,17 +4,23 @@
 // thread did not end a waiting WinHttpReceiveResponse. So the calls that wait
 // on the network run on a worker thread of the request, and the caller waits
 // for them only until the exchange deadline or an abort; the handle is then
-// closed and the worker, which owns its buffers, finishes on its own.
+// closed and, as Wine ends neither the call nor its connection on that, the
+// connection is shut down from outside (stranded_connections.h); the
+// worker, which owns its buffers, finishes on its own.
 #include "platform/win32/http_winhttp.h"
+
+#include "platform/win32/stranded_connections.h"
 
 #include <windows.h>
 #include <winhttp.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -25,6 +31,20 @@ namespace {
 using core::FailureKind;
 using core::Status;
 namespace err = http_error;
+
+// Wine reads a response head of any size into memory (it ignores the
+// head-size option), as fast as a server sends it. A WinHTTP call during
+// which the process grows by this much is taken for such a flood: no head
+// and no 16 KiB read is anywhere near it.
+constexpr size_t kMaxGrowthInOneCall = 32u * 1024u * 1024u;
+constexpr auto kMemoryCheckEvery = std::chrono::milliseconds(50);
+
+// Resident bytes (Wine reports no private bytes).
+size_t WorkingSetBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize : 0;
+}
 
 Status FromWinHttp(DWORD code) {
   switch (code) {
@@ -47,7 +67,11 @@ struct RequestState {
   std::condition_variable changed;
   HINTERNET handle = nullptr;
   FailureKind closed_why = FailureKind::None;
+  uint32_t closed_code = 0;  // the error number reported once closed, when not a time-out or cancel
   bool leaving = false;                       // the request object is gone
+  std::wstring host;                          // the server, to find its connection
+  uint16_t port = 0;
+  bool stranded = false;                      // its caller left while the worker waits
   std::function<BOOL(HINTERNET)> operation;   // posted, not yet taken
   bool running = false;                       // the worker is inside a WinHTTP call
   bool finished = false;                      // the last operation's outcome is ready
@@ -57,14 +81,23 @@ struct RequestState {
   std::vector<char> in;                       // bytes read
   DWORD count = 0;
 
-  void CloseLocked(FailureKind why) {
+  void CloseLocked(FailureKind why, uint32_t code = 0) {
     if (!handle) return;
     closed_why = why;
+    closed_code = code;
     WinHttpCloseHandle(handle);
     handle = nullptr;
   }
 
+  // The caller leaves a worker blocked in WinHTTP: end its connection.
+  void StrandLocked() {
+    if (!running || stranded) return;
+    stranded = true;
+    StrandedExchanges::Instance().Strand(host, port);
+  }
+
   Status Closed() const {
+    if (closed_code) return Status::Failure(closed_why, closed_code);
     return Status::Failure(closed_why,
                            closed_why == FailureKind::DeadlinePassed ? err::kTimeout : err::kOperationCancelled);
   }
@@ -83,6 +116,10 @@ struct RequestState {
       DWORD error = ok ? 0 : GetLastError();
       lock.lock();
       self->running = false;
+      if (self->stranded) {
+        self->stranded = false;
+        StrandedExchanges::Instance().Release(self->host, self->port);
+      }
       self->succeeded = ok;
       self->error = error;
       self->finished = true;
@@ -94,19 +131,29 @@ struct RequestState {
 
 class WinHttpRequest : public HttpRequest {
  public:
-  WinHttpRequest(HINTERNET request, const HttpRequestOptions& options)
+  WinHttpRequest(HINTERNET request, const HttpRequestOptions& options, const std::wstring& host, uint16_t port)
       : state_(std::make_shared<RequestState>()),
         deadline_(std::chrono::steady_clock::now() + std::chrono::milliseconds(options.limits.exchange_ms)) {
     state_->handle = request;
-    std::thread(RequestState::Work, state_).detach();
+    state_->host = host;
+    state_->port = port;
+    try {
+      std::thread(RequestState::Work, state_).detach();
+      started_ = true;
+    } catch (const std::system_error&) {
+      state_->CloseLocked(FailureKind::Cancelled);  // the handle is ours alone: nothing may leak
+    }
   }
 
   ~WinHttpRequest() override {
     std::lock_guard lock(state_->mutex);
     state_->leaving = true;
     if (!state_->running) state_->CloseLocked(FailureKind::Cancelled);  // else the worker closes it when back
+    state_->StrandLocked();
     state_->changed.notify_all();
   }
+
+  bool started() const { return started_; }
 
   Status add_header(const std::wstring& line) override {
     return Quick([&](HINTERNET h) {
@@ -174,6 +221,7 @@ class WinHttpRequest : public HttpRequest {
   void abort(FailureKind why) override {
     std::lock_guard lock(state_->mutex);
     state_->CloseLocked(why);
+    state_->StrandLocked();
     state_->changed.notify_all();
   }
 
@@ -202,9 +250,21 @@ class WinHttpRequest : public HttpRequest {
     state_->finished = false;
     state_->operation = std::move(operation);
     state_->changed.notify_all();
-    const bool finished =
-        state_->changed.wait_until(lock, deadline_, [&] { return state_->finished || !state_->handle; });
-    if (!finished) state_->CloseLocked(FailureKind::DeadlinePassed);
+    const size_t memory_before = WorkingSetBytes();
+    for (;;) {
+      const auto slice = std::min(deadline_, std::chrono::steady_clock::now() + kMemoryCheckEvery);
+      if (state_->changed.wait_until(lock, slice, [&] { return state_->finished || !state_->handle; })) break;
+      if (std::chrono::steady_clock::now() >= deadline_) {
+        state_->CloseLocked(FailureKind::DeadlinePassed);
+        state_->StrandLocked();
+        break;
+      }
+      if (WorkingSetBytes() > memory_before + kMaxGrowthInOneCall) {
+        state_->CloseLocked(FailureKind::System, err::kInvalidServerResponse);
+        state_->StrandLocked();
+        break;
+      }
+    }
     if (!state_->handle) return state_->Closed();
     return state_->succeeded ? Status::Ok() : FromWinHttp(state_->error);
   }
@@ -230,7 +290,15 @@ class WinHttpRequest : public HttpRequest {
 
   std::shared_ptr<RequestState> state_;
   std::chrono::steady_clock::time_point deadline_;
+  bool started_ = false;
 };
+
+// WinHTTP's documented default, which Wine accepts but does not enforce.
+constexpr DWORD kMaxResponseHeadBytes = 64 * 1024;
+
+// How long a new exchange waits for a stranded one with the same server to
+// end (it does within moments once its connection is shut down).
+constexpr uint32_t kStrandedWaitMs = 3000;
 
 void SetTimeouts(HINTERNET request, const HttpLimits& limits) {
   WinHttpSetTimeouts(request, static_cast<int>(limits.resolve_ms), static_cast<int>(limits.connect_ms),
@@ -254,13 +322,17 @@ void SetTimeouts(HINTERNET request, const HttpLimits& limits) {
 class WinHttpConnection : public HttpConnection {
  public:
   WinHttpConnection(HINTERNET session, HINTERNET connection, const HttpConnectOptions& options)
-      : session_(session), connection_(connection), user_(options.user), password_(options.password) {}
+      : session_(session), connection_(connection), host_(options.host), port_(options.port), user_(options.user),
+        password_(options.password) {}
   ~WinHttpConnection() override {
     WinHttpCloseHandle(connection_);
     WinHttpCloseHandle(session_);
   }
 
   core::Result<std::unique_ptr<HttpRequest>> open_request(const HttpRequestOptions& options) override {
+    // No second exchange with a server while a stranded one still holds a connection to it.
+    if (!StrandedExchanges::Instance().WaitUntilNone(host_, port_, kStrandedWaitMs))
+      return Status::Failure(FailureKind::DeadlinePassed, err::kTimeout);
     const wchar_t* any[] = {L"*/*", nullptr};
     HINTERNET request =
         WinHttpOpenRequest(connection_, options.verb.c_str(), options.path.c_str(), nullptr, WINHTTP_NO_REFERER,
@@ -268,6 +340,8 @@ class WinHttpConnection : public HttpConnection {
                            options.secure ? WINHTTP_FLAG_SECURE : 0);
     if (!request) return FromWinHttp(GetLastError());
     SetTimeouts(request, options.limits);
+    DWORD head_cap = kMaxResponseHeadBytes;
+    WinHttpSetOption(request, WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &head_cap, sizeof head_cap);
     // A status of 300 or more is the caller's to judge, not a redirection to follow.
     DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects);
@@ -286,12 +360,16 @@ class WinHttpConnection : public HttpConnection {
       WinHttpSetOption(request, WINHTTP_OPTION_PASSWORD, const_cast<wchar_t*>(password_.c_str()),
                        static_cast<DWORD>(password_.size()));
     }
-    return std::unique_ptr<HttpRequest>(std::make_unique<WinHttpRequest>(request, options));
+    auto made = std::make_unique<WinHttpRequest>(request, options, host_, port_);
+    if (!made->started()) return Status::SystemError(err::kOutOfHandles);
+    return std::unique_ptr<HttpRequest>(std::move(made));
   }
 
  private:
   HINTERNET session_;
   HINTERNET connection_;
+  std::wstring host_;
+  uint16_t port_;
   std::wstring user_, password_;
 };
 
@@ -316,6 +394,8 @@ core::Result<HttpUrl> WinHttpClient::crack_url(const std::wstring& url) {
   result.port = parts.nPort;
   result.path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
   if (parts.lpszExtraInfo) result.path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  // The fragment names a place in the answer; it is never sent.
+  if (size_t hash = result.path.find(L'#'); hash != std::wstring::npos) result.path.erase(hash);
   if (result.path.empty()) result.path = L"/";
   return result;
 }
