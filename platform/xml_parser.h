@@ -28,7 +28,8 @@ class XmlEventSink {
   virtual void start_element(const std::wstring& name, const std::wstring& namespace_uri,
                              const std::vector<XmlAttributeEvent>& attributes) = 0;
   virtual void end_element() = 0;
-  virtual void text(const std::wstring& value) = 0;  // may arrive in pieces
+  // May arrive in pieces; taken by value so that a large piece is moved, not copied.
+  virtual void text(std::wstring value) = 0;
   virtual void cdata(const std::wstring& value) = 0;
   virtual void comment(const std::wstring& value) = 0;
   virtual void processing_instruction(const std::wstring& target, const std::wstring& data) = 0;

@@ -45,7 +45,13 @@ class TreeBuilder : public platform::XmlEventSink {
     FlushText();
     if (current_) current_ = current_->Parent();
   }
-  void text(const std::wstring& value) override { pending_text_ += value; }
+  // Charged before it is copied, so a text too large for the tree costs no copy.
+  void text(std::wstring value) override {
+    if (charged_ + sizeof(XmlNode) + (pending_text_.size() + value.size()) * kBytesPerCharacter > budget_)
+      throw TreeTooLarge{};
+    if (pending_text_.empty()) pending_text_ = std::move(value);
+    else pending_text_ += value;
+  }
   void cdata(const std::wstring& value) override { AddLeaf(XmlNodeKind::CData, L"", value); }
   void comment(const std::wstring& value) override { AddLeaf(XmlNodeKind::Comment, L"", value); }
   void processing_instruction(const std::wstring& target, const std::wstring& data) override {
@@ -58,7 +64,7 @@ class TreeBuilder : public platform::XmlEventSink {
   void FlushText() {
     if (current_ && !pending_text_.empty() && !IsWhitespaceOnly(pending_text_)) {
       Charge(sizeof(XmlNode) + pending_text_.size() * kBytesPerCharacter);
-      current_->AddText(pending_text_);
+      current_->Append(std::make_unique<XmlNode>(XmlNodeKind::Text, L"", L"", std::move(pending_text_)));
     }
     pending_text_.clear();
   }
@@ -125,10 +131,32 @@ std::wstring DecodeForLines(std::string_view bytes) {
   return core::FromUtf8(std::string(bytes));
 }
 
+bool IsUtf16(std::string_view bytes) {
+  auto b = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  return bytes.size() >= 2 && ((b(0) == 0xFF && b(1) == 0xFE) || (b(0) == 0xFE && b(1) == 0xFF) ||
+                               (b(0) == '<' && b(1) == 0) || (b(0) == 0 && b(1) == '<'));
+}
+
+// The bytes up to a little past the start of the 1-based line, so that a
+// message about a large document does not decode all of it. UTF-16 is
+// decoded whole (a 0x0A byte may be half of another character there).
+std::string_view UpToLine(std::string_view bytes, int line) {
+  if (IsUtf16(bytes)) return bytes;
+  size_t start = 0;
+  for (int i = 1; i < line; ++i) {
+    start = bytes.find('\n', start);
+    if (start == std::string_view::npos) return bytes;
+    ++start;
+  }
+  size_t end = std::min(bytes.size(), start + 256);  // 40 characters of up to 4 bytes, and more
+  while (end < bytes.size() && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) ++end;
+  return bytes.substr(0, end);
+}
+
 // The first 40 characters of the 1-based line of the source text.
 std::wstring SourceLine(std::string_view bytes, int line) {
   if (line < 1) return L"";
-  std::wstring text = DecodeForLines(bytes);
+  std::wstring text = DecodeForLines(UpToLine(bytes, line));
   size_t start = 0;
   for (int i = 1; i < line; ++i) {
     start = text.find(L'\n', start);

@@ -17,7 +17,7 @@ inline constexpr size_t kMaxXmlNodes = 100000;
 // text at two bytes a character, for one document and for all documents
 // read together (a WSDL document with its imports). Keeps the service's
 // memory bounded whatever the server sends.
-inline constexpr size_t kMaxXmlTreeBytes = 24u * 1024u * 1024u;
+inline constexpr size_t kMaxXmlTreeBytes = 16u * 1024u * 1024u;
 
 // The tree bytes left to documents read together.
 struct XmlTreeBudget {

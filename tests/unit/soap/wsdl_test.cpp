@@ -233,8 +233,8 @@ TEST_F(WsdlQueries, HungImportsEndWithTheBudget) {
 
 // Each document is within the limits of one; together they are not.
 TEST_F(WsdlQueries, TheDocumentAndItsImportsShareOneSizeLimit) {
-  const std::string filler =
-      "<documentation>" + std::string(kMaxXmlDocumentBytes / 2 - 64, 'x') + "</documentation>";
+  // Half of what a tree may hold: one such document fits, two do not.
+  const std::string filler = "<documentation>" + std::string(kMaxXmlTreeBytes / 4 - 64, 'x') + "</documentation>";
   const std::string service = Wsdl(kEndpoint, {{"IMPORTS", filler}});
   soap_test::HttpTestServer server([&](const soap_test::HttpReceived& r) {
     soap_test::HttpReply reply;
