@@ -19,17 +19,35 @@ bool NetworkReported() {
   return !connected.ok() || connected.value();
 }
 
-void SetWebBudget(const RequestPollHooks& hooks, bool on) {
-  if (hooks.SetWebBudget) hooks.SetWebBudget(on);
-}
+// The time budget of the poll's web exchanges, ended once.
+class WebBudget {
+ public:
+  explicit WebBudget(const RequestPollHooks& hooks) : hooks_(hooks) {}
+  ~WebBudget() { End(); }
+  void Start() {
+    if (!hooks_.SetWebBudget) return;
+    hooks_.SetWebBudget(true);
+    started_ = true;
+  }
+  void End() {
+    if (!started_) return;
+    started_ = false;
+    hooks_.SetWebBudget(false);
+  }
+
+ private:
+  const RequestPollHooks& hooks_;
+  bool started_ = false;
+};
 
 // The web calls of one poll and the launch they may lead to.
-void AskAndLaunch(const RequestPollHooks& hooks, soap::IcoKelvo& service, const std::wstring& company) {
+void AskAndLaunch(const RequestPollHooks& hooks, soap::IcoKelvo& service, const std::wstring& company,
+                  WebBudget& budget) {
   if (core::Trim(service.TestaConexao()).empty()) return;
   const std::wstring answer = service.BuscaSolic();
   if (core::Trim(answer).empty()) return;
   // The launch is no web exchange: the budget ends before it.
-  SetWebBudget(hooks, false);
+  budget.End();
   if (RequestNamesInstallation(answer, company)) hooks.RunKelvoBackup();
 }
 
@@ -50,15 +68,16 @@ void CheckKelvoRequest(const RequestPollHooks& hooks) {
   if (core::Trim(company).empty()) return;
   if (!NetworkReported()) return;
   std::shared_ptr<soap::IcoKelvo> service;
+  WebBudget budget(hooks);
   try {
     hooks.SetTimerEnabled(false);
-    SetWebBudget(hooks, true);
+    budget.Start();
     service = hooks.GetIcoKelvo();
-    AskAndLaunch(hooks, *service, company);
+    AskAndLaunch(hooks, *service, company, budget);
   } catch (...) {
     // A failed poll waits for the next period; nothing is reported.
   }
-  SetWebBudget(hooks, false);
+  budget.End();
   hooks.SetTimerEnabled(true);
   service.reset();
 }

@@ -184,3 +184,24 @@ TEST(DigitsOnly, KeepsDigitsALeadingSignAndTheRightmostSeparator) {
     EXPECT_EQ(DigitsOnly(c.text), c.digits) << Narrow(c.text);
   }
 }
+
+// All web exchanges of a poll share one time budget; the launch it may lead
+// to is no web exchange and runs outside it.
+TEST_F(RequestPoll, TheWebBudgetCoversTheCallsAndEndsBeforeTheLaunch) {
+  Company("11222333000181");
+  auto poll = [&] {
+    journal.Clear();
+    CheckKelvoRequest({[this](bool on) { journal.Add(on ? "arm" : "disarm"); }, [this] { return kelvo.Obtain(); },
+                       [this] {
+                         journal.Add("launch");
+                         return true;
+                       },
+                       [this](bool on) { journal.Add(on ? "budget" : "budget ends"); }});
+    return journal.Events();
+  };
+  kelvo.busca = L"REQ|11222333000181";
+  EXPECT_EQ(poll(), (Events{"disarm", "budget", "obtain", "TestaConexao", "BuscaSolic", "budget ends", "launch",
+                            "arm", "release"}));
+  kelvo.fail_testa = true;
+  EXPECT_EQ(poll(), (Events{"disarm", "budget", "obtain", "TestaConexao", "budget ends", "arm", "release"}));
+}
