@@ -43,6 +43,9 @@ class Win32FileAccess : public FileAccess {
   core::Result<std::vector<std::wstring>> untrusted_writers(const std::wstring& path) override;
 };
 
+// What untrusted_writers concludes from a security descriptor in memory.
+std::vector<std::wstring> UntrustedWritersOf(const void* security_descriptor);
+
 class Win32ProcessInfo : public ProcessInfo {
  public:
   std::wstring executable_path() override;

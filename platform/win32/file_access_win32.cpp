@@ -23,11 +23,28 @@ bool IsTrustedInstaller(PSID sid) {
   return same;
 }
 
+// The account running this program, when it is an administrator: whoever
+// installed the service usually owns what was put in place.
+bool IsThisAdministrator(PSID sid) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  alignas(TOKEN_USER) unsigned char buffer[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
+  DWORD size = 0;
+  const bool known = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size);
+  CloseHandle(token);
+  if (!known || !EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid)) return false;
+  unsigned char admins[SECURITY_MAX_SID_SIZE];
+  DWORD admins_size = sizeof admins;
+  BOOL member = FALSE;
+  return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &admins_size) &&
+         CheckTokenMembership(nullptr, admins, &member) && member;
+}
+
 // Accounts that run as or above the service anyway. CREATOR OWNER only
 // passes rights on to new children, whose owner is then checked itself.
 bool IsTrusted(PSID sid) {
   return IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-         IsWellKnownSid(sid, WinCreatorOwnerSid) || IsTrustedInstaller(sid);
+         IsWellKnownSid(sid, WinCreatorOwnerSid) || IsTrustedInstaller(sid) || IsThisAdministrator(sid);
 }
 
 std::wstring AccountName(PSID sid) {
@@ -45,34 +62,43 @@ std::wstring AccountName(PSID sid) {
 
 }  // namespace
 
-core::Result<std::vector<std::wstring>> Win32FileAccess::untrusted_writers(const std::wstring& path) {
+std::vector<std::wstring> UntrustedWritersOf(const void* security_descriptor) {
+  auto* descriptor = const_cast<void*>(security_descriptor);
   PSID owner = nullptr;
   PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD read = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
-                                           OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                                           &dacl, nullptr, &descriptor);
-  if (read != ERROR_SUCCESS) return core::Status::SystemError(read);
+  BOOL defaulted = FALSE, present = FALSE;
+  GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
+  GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
   std::vector<std::wstring> writers;
   auto add = [&](PSID sid) {
     std::wstring name = AccountName(sid);
     if (std::find(writers.begin(), writers.end(), name) == writers.end()) writers.push_back(std::move(name));
   };
   if (owner && !IsTrusted(owner)) add(owner);
-  if (!dacl) {
+  if (!present || !dacl) {
     // No access list at all lets everyone do everything.
     writers.push_back(L"Everyone (no access list)");
-  } else {
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-      void* entry = nullptr;
-      if (!GetAce(dacl, i, &entry)) continue;
-      const auto* header = static_cast<const ACE_HEADER*>(entry);
-      if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE)) continue;
-      auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-      PSID sid = &allowed->SidStart;
-      if ((allowed->Mask & kWriteRights) && !IsTrusted(sid)) add(sid);
-    }
+    return writers;
   }
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* entry = nullptr;
+    if (!GetAce(dacl, i, &entry)) continue;
+    const auto* header = static_cast<const ACE_HEADER*>(entry);
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE)) continue;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    PSID sid = &allowed->SidStart;
+    if ((allowed->Mask & kWriteRights) && !IsTrusted(sid)) add(sid);
+  }
+  return writers;
+}
+
+core::Result<std::vector<std::wstring>> Win32FileAccess::untrusted_writers(const std::wstring& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD read = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                                           OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                           nullptr, nullptr, &descriptor);
+  if (read != ERROR_SUCCESS) return core::Status::SystemError(read);
+  std::vector<std::wstring> writers = UntrustedWritersOf(descriptor);
   LocalFree(descriptor);
   return writers;
 }
