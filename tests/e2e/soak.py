@@ -75,10 +75,11 @@ NEW_START = [
 STATUS_ANSWERS = [
     ("one byte a second", on("TestaConexao", "drip")),
     ("100 MB body", on("wsdl", "huge")),
-    ("reset mid-body", on("BuscaSolic", "reset")),
+    # /STATUS never calls BuscaSolic: its hostile answers go to TestaConexao.
+    ("reset mid-body", on("TestaConexao", "reset")),
     ("DOCTYPE with entity expansion", on("wsdl", "doctype")),
     ("302 to elsewhere", on("TestaConexao", "redirect")),
-    ("malformed XML", on("BuscaSolic", "malformed")),
+    ("malformed XML", on("TestaConexao", "malformed")),
 ]
 
 
