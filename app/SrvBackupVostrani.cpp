@@ -2,6 +2,7 @@
 // pieces together.
 #include "backup/USrvBackup.h"
 #include "backup/status_command.h"
+#include "backup/status_report.h"
 #include "platform/host.h"
 #include "service/installation.h"
 #include "service/service_application.h"
@@ -14,5 +15,6 @@ int main() {
     TavSrvBackup->DescribeService = &service::SetServiceDescription;
     application.OnStatus = [TavSrvBackup] { return backup::RunStatusCommand(*TavSrvBackup); };
     application.OnHelp = &backup::RunHelpCommand;
+    application.InstallWarnings = &backup::AccessWarnings;
   });
 }

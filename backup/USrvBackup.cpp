@@ -9,6 +9,7 @@
 #include "platform/process_info.h"
 #include "service/service_thread.h"
 #include "soap/http_transport.h"
+#include "timers/message_queue.h"
 
 namespace backup {
 namespace {
@@ -138,11 +139,13 @@ void TTavSrvBackup::PointHTTPRIOAt(const std::wstring& host) {
 void TTavSrvBackup::ServiceStart(service::TService*, bool& Started) {
   ClaimScheduleForThisThread();
   LoadSchedule();
-  PointHTTPRIOAt(CentralServerHost());
   Timer.SetEnabled(false);
   TimerWeb.SetEnabled(false);
   Started = ServiceEnabled;
   if (ServiceEnabled) {
+    // Read only for a service that will run: a switched-off start stays
+    // silent whatever else is stored. A refused host fails the start.
+    PointHTTPRIOAt(CentralServerHost());
     // Arming here moves both timers to the service thread.
     Timer.SetEnabled(true);
     TimerWeb.SetEnabled(true);
@@ -187,11 +190,21 @@ void TTavSrvBackup::ServiceAfterInstall(service::TService*) {
   if (DescribeService) DescribeService(Name(), kServiceDescription);
 }
 
+// Until the start moves them, the timers tick on the main thread, while the
+// service thread may be loading the schedule: such a tick does nothing.
+bool TTavSrvBackup::OnServiceThread() const {
+  const uint32_t thread = ServiceThreadId();
+  return thread != 0 && thread == timers::CurrentThreadId();
+}
+
 void TTavSrvBackup::TimerTimer(timers::TComponent*) {
+  if (!OnServiceThread()) return;
   ScheduleTick({[this] { return RunScheduledBackup(); }, [this](bool on) { Timer.SetEnabled(on); }});
 }
 
-void TTavSrvBackup::TimerWebTimer(timers::TComponent*) { CheckKelvoRequest(); }
+void TTavSrvBackup::TimerWebTimer(timers::TComponent*) {
+  if (OnServiceThread()) CheckKelvoRequest();
+}
 
 void TTavSrvBackup::CheckKelvoRequest() {
   backup::CheckKelvoRequest({[this](bool on) { TimerWeb.SetEnabled(on); }, [this] { return HTTPRIO.GetIcoKelvo(); },

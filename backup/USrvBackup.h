@@ -58,6 +58,7 @@ class TTavSrvBackup : public service::TService {
 
  private:
   static void Controller(uint32_t CtrlCode);
+  bool OnServiceThread() const;
   // A launch of either kind: start the worker, wait for it, dispose of it.
   bool Launch(bool (TTavSrvBackup::*start)(int32_t), bool (TTavSrvBackup::*stop)());
 

@@ -1,5 +1,7 @@
 #include "backup/status_report.h"
 
+#include <algorithm>
+
 #include "backup/USrvBackup.h"
 #include "backup/backup_paths.h"
 #include "backup/request_poll.h"
@@ -8,7 +10,10 @@
 #include "base/exceptions.h"
 #include "base/ini_file.h"
 #include "core/text.h"
+#include "base/paths.h"
 #include "platform/connectivity.h"
+#include "platform/file_access.h"
+#include "platform/process_info.h"
 #include "platform/files.h"
 #include "platform/host.h"
 #include "service/service.h"
@@ -20,6 +25,7 @@ namespace {
 
 constexpr uint32_t kErrorServiceDoesNotExist = 1060;
 constexpr uint32_t kStartDisabled = 4;
+constexpr uint32_t kRunning = 4;
 
 // Closes a control manager handle however the query ends.
 class ScopedScHandle {
@@ -107,26 +113,36 @@ FileFacts GatherFileFacts() {
   return facts;
 }
 
-WebFacts GatherWebFacts(TTavSrvBackup& module, const std::wstring& company) {
+WebFacts GatherWebFacts(TTavSrvBackup& module) {
   WebFacts facts;
-  facts.host_setting = ServerHostSetting();
-  module.PointHTTPRIOAt(CentralServerHost());
+  facts.host = ReadServerHostSetting();
+  facts.connected = platform::host().connectivity->connected();
+  if (!facts.host.failure.empty()) return facts;
+  module.PointHTTPRIOAt(facts.host.host);
   soap::THTTPRIO& rio = module.HTTPRIO;
   facts.wsdl_location = rio.WSDLLocation();
-  facts.connected = platform::host().connectivity->connected();
   try {
     std::shared_ptr<soap::IcoKelvo> service = rio.GetIcoKelvo();
     MakeCall(facts.testa, rio, [&] { return service->TestaConexao(); });
     facts.endpoint = rio.HTTPWebNode().URL();
-    if (facts.testa.failure.empty() && !core::Trim(facts.testa.answer).empty())
-      MakeCall(facts.busca, rio, [&] { return service->BuscaSolic(); });
   } catch (...) {
+    facts.testa.made = true;
     facts.testa.failure = service::CurrentExceptionMessage();
   }
   facts.wsdl_loaded = rio.WSDLItems() && rio.WSDLItems()->Active();
-  const std::wstring& answer = facts.busca.answer;
-  facts.would_launch = facts.busca.made && facts.busca.failure.empty() && !core::Trim(answer).empty() &&
-                       RequestNamesInstallation(answer, company);
+  return facts;
+}
+
+// The folder the service runs from and the two programs in it: whoever may
+// write them may run code as the service's account.
+std::vector<AccessFacts> GatherAccessFacts() {
+  std::vector<AccessFacts> facts;
+  std::wstring folder = base::ExecutableDirectory();
+  if (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  const std::wstring program = BackupProgramPath();
+  std::vector<std::wstring> paths = {folder, platform::host().process->executable_path()};
+  if (platform::host().files->is_file(program)) paths.push_back(program);
+  for (const std::wstring& path : paths) facts.push_back({path, platform::host().file_access->untrusted_writers(path)});
   return facts;
 }
 
@@ -135,29 +151,96 @@ StatusFacts GatherStatus(TTavSrvBackup& module) {
   facts.service = GatherServiceFacts();
   facts.schedule = GatherScheduleFacts();
   facts.files = GatherFileFacts();
-  facts.web = GatherWebFacts(module, facts.files.company);
+  facts.web = GatherWebFacts(module);
+  facts.access = GatherAccessFacts();
   return facts;
 }
 
-std::vector<std::wstring> WhyConfigurationStopsRuns(const StatusFacts& f) {
-  std::vector<std::wstring> why;
-  if (!f.service.installed) why.push_back(L"the service is not installed");
-  else if (f.service.state.start_type == kStartDisabled) why.push_back(L"the service's start is disabled");
-  if (!f.schedule.load_failure.empty()) why.push_back(L"the configuration fails to load, so the service cannot start");
-  else if (!f.schedule.enabled) why.push_back(L"SERVICO is not \"S\", so the service does not start");
-  if (!f.files.program_present) why.push_back(L"the backup program is missing");
-  if (core::Trim(f.files.company).empty()) why.push_back(L"the company number is blank, so no run is ever requested");
-  return why;
+namespace {
+
+std::wstring StateWords(uint32_t state) {
+  static const wchar_t* const kWords[] = {L"in an unknown state", L"stopped",  L"starting", L"stopping",
+                                          L"running",             L"resuming", L"pausing",  L"paused"};
+  return state < 8 ? kWords[state] : L"in an unknown state";
 }
 
-bool LiveCheckFailed(const WebFacts& web) {
-  return !web.testa.failure.empty() || core::Trim(web.testa.answer).empty() || !web.busca.failure.empty();
+std::wstring Joined(const std::vector<std::wstring>& items) {
+  std::wstring text;
+  for (const std::wstring& item : items) text += (text.empty() ? L"" : L", ") + item;
+  return text;
 }
 
-int StatusExitCode(const StatusFacts& facts) {
-  if (!WhyConfigurationStopsRuns(facts).empty()) return kStatusConfigurationStopsRuns;
-  if (LiveCheckFailed(facts.web)) return kStatusLiveCheckFailed;
-  return kStatusRunsCanHappen;
+void JudgeService(const ServiceFacts& s, Verdicts& v) {
+  if (!s.installed) {
+    if (s.query.ok()) v.nothing_runs.push_back(L"the service is not installed");
+    else v.service_unknown.push_back(L"whether the service is installed cannot be asked of the control manager");
+    return;
+  }
+  if (!s.query.ok()) {
+    v.service_unknown.push_back(L"the state of the service cannot be asked of the control manager");
+    return;
+  }
+  if (s.state.start_type == kStartDisabled) v.nothing_runs.push_back(L"the service's start is disabled");
+  if (s.state.current_state != kRunning) v.nothing_runs.push_back(L"the service is " + StateWords(s.state.current_state));
+}
+
+void JudgeConfiguration(const StatusFacts& f, Verdicts& v) {
+  if (!f.schedule.load_failure.empty()) v.nothing_runs.push_back(L"the configuration fails to load, so the service cannot start");
+  else if (!f.schedule.enabled) v.nothing_runs.push_back(L"SERVICO is not \"S\", so the service does not start");
+  if (!f.web.host.failure.empty()) v.nothing_runs.push_back(L"ServidorBackup is refused, so the service cannot start");
+  if (!f.files.program_present) v.nothing_runs.push_back(L"the backup program is missing");
+  if (f.schedule.load_failure.empty() && f.schedule.key_found) {
+    if (!f.schedule.any_day) v.scheduled_off.push_back(L"every weekday value is 0");
+    else if (std::find(f.schedule.hours.begin(), f.schedule.hours.end(), true) == f.schedule.hours.end())
+      v.scheduled_off.push_back(L"no hour is enabled");
+  }
+  if (core::Trim(f.files.company).empty()) v.requested_off.push_back(L"the company number is blank");
+}
+
+void JudgeWeb(const WebFacts& w, Verdicts& v) {
+  if (!w.host.failure.empty()) return;
+  if (w.connected.ok() && !w.connected.value()) {
+    v.requested_unknown.push_back(L"no network connection is reported, so the poll makes no call");
+    return;
+  }
+  if (!w.testa.failure.empty()) v.requested_unknown.push_back(L"the central web service does not answer");
+  else if (core::Trim(w.testa.answer).empty())
+    v.requested_unknown.push_back(L"the answer of TestaConexao is blank, so the poll goes no further");
+}
+
+void JudgeAccess(const std::vector<AccessFacts>& access, Verdicts& v) {
+  for (const AccessFacts& a : access)
+    if (a.writers.ok() && !a.writers.value().empty())
+      v.warnings.push_back(a.path + L" may be written by " + Joined(a.writers.value()) +
+                           L", who could then run code as the service's account");
+}
+
+}  // namespace
+
+Verdicts Judge(const StatusFacts& facts) {
+  Verdicts v;
+  JudgeService(facts.service, v);
+  JudgeConfiguration(facts, v);
+  JudgeWeb(facts.web, v);
+  JudgeAccess(facts.access, v);
+  const bool both_off = !v.scheduled_off.empty() && !v.requested_off.empty();
+  if (!v.nothing_runs.empty() || both_off) v.exit_code = kStatusCritical;
+  else if (!v.service_unknown.empty() || !v.requested_unknown.empty()) v.exit_code = kStatusUnknown;
+  else if (!v.scheduled_off.empty() || !v.requested_off.empty() || !v.warnings.empty()) v.exit_code = kStatusWarning;
+  return v;
+}
+
+int StatusExitCode(const StatusFacts& facts) { return Judge(facts).exit_code; }
+
+std::vector<std::wstring> AccessWarnings() {
+  Verdicts v;
+  JudgeAccess(GatherAccessFacts(), v);
+  return v.warnings;
+}
+
+std::wstring StatusName(int exit_code) {
+  static const wchar_t* const kNames[] = {L"OK", L"WARNING", L"CRITICAL", L"UNKNOWN"};
+  return exit_code >= 0 && exit_code <= 3 ? kNames[exit_code] : L"UNKNOWN";
 }
 
 std::optional<base::TDateTime> NextScheduledLaunch(const std::array<bool, 24>& hours, base::TDateTime now) {

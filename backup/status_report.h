@@ -9,6 +9,7 @@
 
 #include "base/dates.h"
 #include "core/status.h"
+#include "backup/web_service_location.h"
 #include "platform/service_database.h"
 
 namespace backup {
@@ -52,13 +53,19 @@ struct CallFacts {
 };
 
 struct WebFacts {
-  std::wstring host_setting;  // "ServidorBackup"; empty when not set
+  ServerHostSetting host;  // "ServidorBackup"
   std::wstring wsdl_location;
   core::Result<bool> connected = false;
   bool wsdl_loaded = false;
   std::wstring endpoint;
-  CallFacts testa, busca;
-  bool would_launch = false;
+  CallFacts testa;
+};
+
+// Who besides administrators and the system may write a file or folder
+// the service runs from.
+struct AccessFacts {
+  std::wstring path;
+  core::Result<std::vector<std::wstring>> writers = std::vector<std::wstring>{};
 };
 
 struct StatusFacts {
@@ -66,26 +73,41 @@ struct StatusFacts {
   ScheduleFacts schedule;
   FileFacts files;
   WebFacts web;
+  std::vector<AccessFacts> access;
 };
 
-// Exit codes of "/STATUS", for monitoring tools.
-inline constexpr int kStatusRunsCanHappen = 0;
-inline constexpr int kStatusConfigurationStopsRuns = 2;
-inline constexpr int kStatusLiveCheckFailed = 3;
+// Exit codes of "/STATUS": those of a monitoring check command.
+inline constexpr int kStatusOk = 0;        // the service runs and both triggers can happen
+inline constexpr int kStatusWarning = 1;   // one trigger off by configuration, or a folder others may write
+inline constexpr int kStatusCritical = 2;  // nothing can run
+inline constexpr int kStatusUnknown = 3;   // sound, but the central web service could not be checked
 
 ServiceFacts GatherServiceFacts();
 ScheduleFacts GatherScheduleFacts();
 FileFacts GatherFileFacts();
 // Points the module's proxy at the central server, as a start does, and
-// makes the poll's two calls through it; nothing is launched.
-WebFacts GatherWebFacts(TTavSrvBackup& module, const std::wstring& company);
+// asks TestaConexao only: BuscaSolic would take a pending request that the
+// server hands out once, and the service would never run it.
+WebFacts GatherWebFacts(TTavSrvBackup& module);
+std::vector<AccessFacts> GatherAccessFacts();
 StatusFacts GatherStatus(TTavSrvBackup& module);
 
-// Why runs cannot happen (installation, configuration, files), in plain
-// words; empty when nothing stops them.
-std::vector<std::wstring> WhyConfigurationStopsRuns(const StatusFacts& facts);
-bool LiveCheckFailed(const WebFacts& web);
+// What the facts mean for the two triggers, each reason in plain words.
+struct Verdicts {
+  std::vector<std::wstring> nothing_runs;       // neither trigger can happen
+  std::vector<std::wstring> service_unknown;    // the control manager could not tell
+  std::vector<std::wstring> scheduled_off;      // by configuration
+  std::vector<std::wstring> requested_off;      // by configuration
+  std::vector<std::wstring> requested_unknown;  // the central web service could not be checked
+  std::vector<std::wstring> warnings;
+  int exit_code = kStatusOk;
+};
+Verdicts Judge(const StatusFacts& facts);
+// The warnings of the access check alone, as an install reports them.
+std::vector<std::wstring> AccessWarnings();
 int StatusExitCode(const StatusFacts& facts);
+// "OK", "WARNING", "CRITICAL" or "UNKNOWN".
+std::wstring StatusName(int exit_code);
 
 // The first enabled hour from `now` on (this hour included), today or tomorrow.
 std::optional<base::TDateTime> NextScheduledLaunch(const std::array<bool, 24>& hours, base::TDateTime now);

@@ -26,6 +26,14 @@ std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 std::wstring YesNo(bool value) { return value ? L"yes" : L"no"; }
 
+std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separator = L"; ") {
+  std::wstring text;
+  for (const std::wstring& item : items) text += (text.empty() ? L"" : separator) + item;
+  return text;
+}
+
+std::wstring Listed(const std::vector<std::wstring>& names) { return Joined(names, L", "); }
+
 std::wstring StateName(uint32_t state) {
   static const wchar_t* const kNames[] = {L"unknown", L"stopped",          L"start pending", L"stop pending",
                                           L"running", L"continue pending", L"pause pending", L"paused"};
@@ -125,35 +133,55 @@ std::wstring CallText(const CallFacts& call) {
   return Quoted(call.answer) + L" (SOAPAction " + (action.starts_with(L'"') ? action : Quoted(action)) + L")";
 }
 
-void WebSection(Lines& out, const WebFacts& w, const std::wstring& company) {
+std::wstring HostSettingText(const ServerHostSetting& h) {
+  if (!h.failure.empty()) return (h.stored.empty() ? L"(unreadable)" : h.stored) + L": refused: " + h.failure;
+  return h.stored.empty() ? L"not set: the built-in host" : h.stored;
+}
+
+void WebSection(Lines& out, const WebFacts& w) {
   out.Heading(L"Central web service");
-  out.Fact(L"ServidorBackup", w.host_setting.empty() ? L"not set: the built-in host" : w.host_setting);
-  out.Fact(L"WSDL", w.wsdl_location);
+  out.Fact(L"ServidorBackup", HostSettingText(w.host));
+  if (!w.wsdl_location.empty()) out.Fact(L"WSDL", w.wsdl_location);
   out.Fact(L"Network", !w.connected.ok()       ? L"cannot tell: " + FailureText(w.connected.status()) +
                                                      L" (the poll still calls)"
                        : w.connected.value() ? L"connected"
                                              : L"no connection reported: the poll makes no call");
+  if (!w.testa.made) {
+    out.Fact(L"TestaConexao", L"not called: ServidorBackup is refused");
+    return;
+  }
   out.Fact(L"WSDL fetched", YesNo(w.wsdl_loaded));
   if (!w.endpoint.empty()) out.Fact(L"Endpoint", w.endpoint);
   out.Fact(L"TestaConexao", CallText(w.testa));
-  if (!w.busca.made) {
-    if (w.testa.failure.empty()) out.Fact(L"BuscaSolic", L"not called: the answer of TestaConexao is blank");
-    return;
-  }
-  out.Fact(L"BuscaSolic", CallText(w.busca));
-  if (!w.busca.failure.empty()) return;
-  if (core::Trim(w.busca.answer).empty()) out.Fact(L"Request", L"none pending");
-  else if (core::Trim(company).empty()) out.Fact(L"Request", L"not asked by the running service: the company number is blank");
-  else if (w.would_launch) out.Fact(L"Request", L"for this installation: the running service would launch a run");
-  else out.Fact(L"Request", L"for another installation (not " + company + L"): no run here");
+  out.Fact(L"BuscaSolic", L"not called: it would take a pending request away from the service");
 }
 
-void ResultSection(Lines& out, const StatusFacts& f) {
-  const int code = StatusExitCode(f);
-  out.Heading(L"Result (exit code " + std::to_wstring(code) + L")");
-  if (code == kStatusRunsCanHappen) out.Note(L"Scheduled and requested runs can happen.");
-  for (const std::wstring& why : WhyConfigurationStopsRuns(f)) out.Note(L"No runs: " + why + L".");
-  if (code == kStatusLiveCheckFailed) out.Note(L"The configuration is sound; the central web service does not answer.");
+void AccessSection(Lines& out, const std::vector<AccessFacts>& access) {
+  out.Heading(L"Who may write (besides the system and administrators)");
+  for (const AccessFacts& a : access) {
+    if (!a.writers.ok()) out.Fact(a.path, L"cannot tell: " + FailureText(a.writers.status()));
+    else out.Fact(a.path, a.writers.value().empty() ? L"nobody" : Listed(a.writers.value()));
+  }
+}
+
+// "yes", or "no: " / "cannot tell: " and every reason.
+std::wstring TriggerText(const std::vector<std::wstring>& no, const std::vector<std::wstring>& unknown) {
+  if (!no.empty()) return L"no: " + Joined(no);
+  if (!unknown.empty()) return L"cannot tell: " + Joined(unknown);
+  return L"yes";
+}
+
+std::vector<std::wstring> Both(std::vector<std::wstring> a, const std::vector<std::wstring>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+void ResultSection(Lines& out, const Verdicts& v) {
+  out.Heading(L"Result: " + StatusName(v.exit_code) + L" (exit code " + std::to_wstring(v.exit_code) + L")");
+  out.Fact(L"Scheduled runs", TriggerText(Both(v.nothing_runs, v.scheduled_off), v.service_unknown));
+  out.Fact(L"Requested runs",
+           TriggerText(Both(Both(v.nothing_runs, v.requested_off), v.requested_unknown), v.service_unknown));
+  for (const std::wstring& warning : v.warnings) out.Note(L"Warning: " + warning + L".");
 }
 
 }  // namespace
@@ -163,8 +191,9 @@ std::wstring RenderStatus(const StatusFacts& facts) {
   ServiceSection(out, facts.service);
   ScheduleSection(out, facts.schedule);
   FileSection(out, facts.files);
-  WebSection(out, facts.web, facts.files.company);
-  ResultSection(out, facts);
+  WebSection(out, facts.web);
+  AccessSection(out, facts.access);
+  ResultSection(out, Judge(facts));
   return out.Text();
 }
 
@@ -188,18 +217,31 @@ std::wstring HelpText() {
          L"    SERVICO: \"S\" enables the service\n"
          L"    Domingo, Segunda, Ter\u00E7a, Quarta, Quinta, Sexta, S\u00E1bado, Todo Dia:\n"
          L"      any non-zero loads the hours\n"
-         L"    ServidorBackup: optional host of the central web service\n"
+         L"    ServidorBackup: optional host of the central web service: a host name\n"
+         L"      or an address only (no scheme, port or path)\n"
          L"  HKEY_LOCAL_MACHINE\\Software\\Tav7Backup\\Horarios:\n"
          L"    00:00 to 23:00: non-zero schedules a run in that hour\n"
          L"Beside this program: backup.ini, [EMPRESA] CNPJ (read at each poll, every\n"
          L"60 s); LOGSrvBackup.ini, the run log ([BACKUP] EXECUTADO, ERRO).\n"
          L"\n"
-         L"Exit codes of /STATUS:\n"
-         L"  0  scheduled and requested runs can happen\n"
-         L"  2  the configuration stops them: service not installed or disabled,\n"
-         L"     SERVICO not \"S\", a load failure, backup program missing, company\n"
-         L"     number blank\n"
-         L"  3  only the live check of the central web service failed\n";
+         L"Exit codes of /STATUS, those of a monitoring check (OK, WARNING, CRITICAL,\n"
+         L"UNKNOWN), so it can be used as a check command as it is:\n"
+         L"  0  OK: the service runs; scheduled and requested runs can both happen\n"
+         L"  1  WARNING: one of the two is off by configuration (no hour enabled, or\n"
+         L"     the company number blank) and the other works; or users who are not\n"
+         L"     administrators may write this program, its folder or backup_vostrani.exe\n"
+         L"  2  CRITICAL: nothing can run: not installed, start disabled, stopped,\n"
+         L"     paused, SERVICO not \"S\", a load failure (ServidorBackup refused\n"
+         L"     among them), the backup program missing, or both triggers off\n"
+         L"  3  UNKNOWN: the configuration is sound but the central web service could\n"
+         L"     not be checked (no answer, or no network connection reported), or the\n"
+         L"     control manager could not be asked\n"
+         L"/STATUS never calls BuscaSolic: it would take a pending request away from\n"
+         L"the service.\n"
+         L"\n"
+         L"Exit codes of /INSTALL and /UNINSTALL: 0 on success, else the system error\n"
+         L"code of the failure (1073 already installed, 1060 not installed, 5 access\n"
+         L"denied).\n";
 }
 
 }  // namespace backup

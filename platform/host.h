@@ -9,6 +9,7 @@ class RegistryKeys;
 class Profile;
 class Shell;
 class Files;
+class FileAccess;
 class ProcessInfo;
 class Threads;
 class Clock;
@@ -28,6 +29,7 @@ struct Host {
   Profile* profile = nullptr;
   Shell* shell = nullptr;
   Files* files = nullptr;
+  FileAccess* file_access = nullptr;
   ProcessInfo* process = nullptr;
   Threads* threads = nullptr;
   Clock* clock = nullptr;

@@ -6,6 +6,7 @@
 #include "platform/dialogs.h"
 #include "platform/host.h"
 #include "platform/process_info.h"
+#include "service/administrator_message.h"
 
 namespace service {
 
@@ -49,10 +50,6 @@ void RegisterEventSources(const TService& service, const std::wstring& executabl
     Check(Database().register_event_source(source, executable));
 }
 
-void RemoveEventSources(const TService& service, const std::wstring& executable) {
-  for (const auto& source : EventSources(service, executable)) Check(Database().remove_event_source(source));
-}
-
 platform::ServiceRegistration Registration(TService& service, const std::wstring& command) {
   platform::ServiceRegistration r;
   r.name = service.Name();
@@ -69,8 +66,18 @@ platform::ServiceRegistration Registration(TService& service, const std::wstring
   return r;
 }
 
-void ShowMessage(const std::wstring& caption, const std::wstring& text, platform::DialogIcon icon) {
-  platform::host().dialogs->show_message(caption, text, icon);
+// A failure that carries no system error code: ERROR_FUNCTION_FAILED.
+constexpr uint32_t kFailureWithoutSystemCode = 1627;
+
+// Inside a catch block.
+uint32_t CurrentFailureCode() {
+  try {
+    throw;
+  } catch (const core::EOSError& e) {
+    return e.ErrorCode() ? e.ErrorCode() : kFailureWithoutSystemCode;
+  } catch (...) {
+    return kFailureWithoutSystemCode;
+  }
 }
 
 }  // namespace
@@ -117,15 +124,21 @@ void InstallService(TService& service, platform::ScHandle manager) {
   }
 }
 
-void UninstallService(TService& service, platform::ScHandle manager) {
+std::vector<EventSourceLeft> UninstallService(TService& service, platform::ScHandle manager) {
   const std::wstring executable = platform::host().process->executable_path();
   Call(service.BeforeUninstall(), service);
   {
     ScopedScHandle handle(Checked(Database().open_service(manager, service.Name(), platform::kServiceAllAccess)));
     Check(Database().delete_service(handle.get()));
   }
-  RemoveEventSources(service, executable);
+  // The service is gone: every source is still tried and the hook still runs.
+  std::vector<EventSourceLeft> left;
+  for (const auto& source : EventSources(service, executable)) {
+    const core::Status removed = Database().remove_event_source(source);
+    if (!removed.ok()) left.push_back({source, removed.code()});
+  }
   Call(service.AfterUninstall(), service);
+  return left;
 }
 
 void SetServiceDescription(const std::wstring& name, const std::wstring& description) {
@@ -134,24 +147,38 @@ void SetServiceDescription(const std::wstring& name, const std::wstring& descrip
   Check(Database().set_description(service.get(), description));
 }
 
-void RegisterAll(const std::vector<TService*>& services, bool Install, bool Silent) {
-  ScopedScHandle manager(Checked(Database().open_manager(platform::kScManagerAllAccess)));
-  bool success = true;
+uint32_t RegisterAll(const std::vector<TService*>& services, bool Install, bool Silent) {
+  const wchar_t* failed = Install ? L"Service \"%s\" failed to install with error: \"%s\""
+                                  : L"Service \"%s\" failed to uninstall with error: \"%s\"";
+  uint32_t result = 0;
+  auto fail = [&](uint32_t code, const std::wstring& text) {
+    if (!result) result = code;
+    TellAdministrator(L"Error", text, platform::DialogIcon::Error);
+  };
+  core::Result<platform::ScHandle> opened = Database().open_manager(platform::kScManagerAllAccess);
+  if (!opened.ok()) {
+    const std::wstring reason = base::OSErrorMessage(opened.status().code());
+    for (TService* service : services) fail(opened.status().code(), core::Format(failed, {service->DisplayName(), reason}));
+    return result;
+  }
+  ScopedScHandle manager(opened.value());
   for (TService* service : services) {
     try {
-      if (Install) InstallService(*service, manager.get());
-      else UninstallService(*service, manager.get());
+      if (Install) {
+        InstallService(*service, manager.get());
+        continue;
+      }
+      for (const EventSourceLeft& source : UninstallService(*service, manager.get()))
+        fail(source.code, core::Format(L"Service \"%s\" was removed, but its event source \"%s\" could not be: \"%s\"",
+                                       {service->DisplayName(), source.name, base::SysErrorMessage(source.code)}));
     } catch (...) {
-      success = false;
-      const wchar_t* pattern = Install ? L"Service \"%s\" failed to install with error: \"%s\""
-                                       : L"Service \"%s\" failed to uninstall with error: \"%s\"";
-      ShowMessage(L"Error", core::Format(pattern, {service->DisplayName(), CurrentExceptionMessage()}),
-                  platform::DialogIcon::Error);
+      fail(CurrentFailureCode(), core::Format(failed, {service->DisplayName(), CurrentExceptionMessage()}));
     }
   }
-  if (success && !Silent)
-    ShowMessage(L"Information", Install ? L"Service installed successfully" : L"Service uninstalled successfully",
-                platform::DialogIcon::Information);
+  if (!result && !Silent)
+    TellAdministrator(L"Information", Install ? L"Service installed successfully" : L"Service uninstalled successfully",
+                      platform::DialogIcon::Information);
+  return result;
 }
 
 }  // namespace service

@@ -24,16 +24,23 @@ std::wstring ServiceCommand(const std::wstring& executable_path);
 // Creates the service with its hooks around; a failure raises, leaving no
 // half-registered service behind.
 void InstallService(TService& service, platform::ScHandle manager);
-// Deletes the service with its hooks around; a failure raises.
-void UninstallService(TService& service, platform::ScHandle manager);
+// An event source that outlived its service, with the system's error code.
+struct EventSourceLeft {
+  std::wstring name;
+  uint32_t code;
+};
+
+// Deletes the service with its hooks around; a failure raises. Once the
+// service is deleted, the sources that could not be removed are returned.
+std::vector<EventSourceLeft> UninstallService(TService& service, platform::ScHandle manager);
 
 // Gives an installed service the text the services console shows; raises
 // when it cannot.
 void SetServiceDescription(const std::wstring& name, const std::wstring& description);
 
-// Installs or uninstalls every service, one failure dialog per failing
-// service, the success dialog unless silent. Raises only when the control
-// manager cannot be opened.
-void RegisterAll(const std::vector<TService*>& services, bool Install, bool Silent);
+// Installs or uninstalls every service, one failure message per failure,
+// the success message unless silent. Returns the process's exit code: 0,
+// or the system error code of the first failure (1627 for one without).
+uint32_t RegisterAll(const std::vector<TService*>& services, bool Install, bool Silent);
 
 }  // namespace service

@@ -105,24 +105,23 @@ void TService::EnterService(const std::vector<std::wstring>& arguments) {
 
 void TService::RunService() {
   try {
-    std::exception_ptr failure;
-    try {
-      SetStatus(TCurrentStatus::csStartPending);
-      auto thread = std::make_unique<TServiceThread>(this);
-      FServiceThread = thread.get();
-      FServiceThreadId = thread->ThreadID();
-      thread->Start();
-      thread->WaitFor();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    FServiceThreadId = 0;
-    FServiceThread = nullptr;
-    // Stopped is reported however the start or the run ended.
-    SetStatus(TCurrentStatus::csStopped);
-    if (failure) std::rethrow_exception(failure);
+    SetStatus(TCurrentStatus::csStartPending);
+    auto thread = std::make_unique<TServiceThread>(this);
+    FServiceThread = thread.get();
+    FServiceThreadId = thread->ThreadID();
+    thread->Start();
+    thread->WaitFor();
   } catch (...) {
     LogFailure(L"execute");
+  }
+  FServiceThreadId = 0;
+  FServiceThread = nullptr;
+  // Stopped is reported however the start or the run ended, and last: the
+  // dispatcher may return at this report and the process end under us.
+  try {
+    SetStatus(TCurrentStatus::csStopped);
+  } catch (...) {
+    // Nothing is left to tell it to: the entry thread must not raise.
   }
 }
 

@@ -46,6 +46,8 @@ class TService : public timers::TComponent {
   TCurrentStatus Status() const { return FStatus; }
   void SetStatus(TCurrentStatus value);  // reports it
   TServiceThread* ServiceThread() const { return FServiceThread; }
+  // 0 when there is none; safe to ask from any thread.
+  uint32_t ServiceThreadId() const { return FServiceThreadId; }
   bool Terminated() const;
 
   int ParamCount() const { return static_cast<int>(FParams.size()); }

@@ -9,6 +9,7 @@
 #include "platform/host.h"
 #include "platform/process_info.h"
 #include "platform/service_control.h"
+#include "service/administrator_message.h"
 #include "service/installation.h"
 #include "timers/message_queue.h"
 
@@ -33,10 +34,12 @@ std::wstring CurrentExceptionClassName() {
 
 // Inside a catch block. C++ exceptions carry no raising address; the
 // module is the executable, the only module of ours.
+// Without a visible window station (a service) nobody could close the box
+// and the process would never end: the text goes to the event log instead.
 void ShowUnhandledException() {
   const std::wstring text = timers::UnhandledExceptionText(CurrentExceptionClassName(), ExecutableFileName(), 0,
                                                            CurrentExceptionMessage());
-  platform::host().dialogs->show_message(L"Application Error", text, platform::DialogIcon::Error);
+  TellAdministrator(L"Application Error", text, platform::DialogIcon::Error);
 }
 
 }  // namespace
@@ -110,9 +113,10 @@ bool TServiceApplication::HasSwitch(const std::wstring& Name) const {
 
 void TServiceApplication::Run() {
   if (HasSwitch(L"INSTALL")) {
-    RegisterAll(Services(), true, HasSwitch(L"SILENT"));
+    FExitCode = static_cast<int>(RegisterAll(Services(), true, HasSwitch(L"SILENT")));
+    if (FExitCode == 0) TellInstallWarnings();
   } else if (HasSwitch(L"UNINSTALL")) {
-    RegisterAll(Services(), false, HasSwitch(L"SILENT"));
+    FExitCode = static_cast<int>(RegisterAll(Services(), false, HasSwitch(L"SILENT")));
   } else if (OnStatus && HasSwitch(L"STATUS")) {
     FExitCode = OnStatus();
   } else if (OnHelp && (HasSwitch(L"HELP") || HasSwitch(L"?"))) {
@@ -120,6 +124,17 @@ void TServiceApplication::Run() {
   } else {
     RunServices();
   }
+}
+
+// Told even to a silent install, on standard error then: they concern the
+// safety of what was just installed. They do not fail the install.
+void TServiceApplication::TellInstallWarnings() {
+  if (!InstallWarnings) return;
+  std::wstring text;
+  for (const std::wstring& warning : InstallWarnings()) text += L"Warning: " + warning + L".\n";
+  if (text.empty()) return;
+  if (HasSwitch(L"SILENT")) platform::host().dialogs->write_error(L"Warning", text);
+  else TellAdministrator(L"Warning", text, platform::DialogIcon::Information);
 }
 
 void TServiceApplication::RunServices() {

@@ -81,11 +81,14 @@ class TServiceApplication : public timers::TComponent, public IServiceApplicatio
   // returns the exit code. Unset, the switch runs the services as any other.
   std::function<int()> OnStatus;
   std::function<int()> OnHelp;
+  // What a successful install warns of, one sentence each.
+  std::function<std::vector<std::wstring>()> InstallWarnings;
   // Of the run: 0, or what a command returned.
   int ExitCode() const { return FExitCode; }
 
  private:
   void RunServices();
+  void TellInstallWarnings();
 
   timers::TApplication& FApplication;
   bool FDelayInitialize = false;
@@ -99,7 +102,8 @@ class TServiceApplication : public timers::TComponent, public IServiceApplicatio
 
 // The whole process after the platform set is installed: the application
 // objects, the modules `create_forms` makes, then Run. An exception that
-// escapes is shown in the "Application Error" box. Returns the exit code.
+// escapes is shown in the "Application Error" box, or written to the event
+// log where no box could be seen. Returns the exit code.
 int RunServiceProcess(const std::function<void(TServiceApplication&)>& create_forms);
 
 }  // namespace service

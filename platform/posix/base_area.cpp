@@ -9,6 +9,7 @@ void install_base_area(Host& host) {
   static PosixProfile profile;
   static PosixShell shell;
   static PosixFiles files;
+  static PosixFileAccess file_access;
   static PosixProcessInfo process;
   static PosixThreads threads;
   static PosixClock clock;
@@ -18,6 +19,7 @@ void install_base_area(Host& host) {
   host.profile = &profile;
   host.shell = &shell;
   host.files = &files;
+  host.file_access = &file_access;
   host.process = &process;
   host.threads = &threads;
   host.clock = &clock;

@@ -1,6 +1,7 @@
 #pragma once
 // Posix implementations of the basic platform services.
 #include "platform/clock.h"
+#include "platform/file_access.h"
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/process_info.h"
@@ -28,6 +29,11 @@ class PosixShell : public Shell {
 class PosixFiles : public Files {
  public:
   bool is_file(const std::wstring& path) override;
+};
+
+class PosixFileAccess : public FileAccess {
+ public:
+  core::Result<std::vector<std::wstring>> untrusted_writers(const std::wstring& path) override;
 };
 
 class PosixProcessInfo : public ProcessInfo {

@@ -7,6 +7,12 @@
 namespace platform::posix {
 
 void StderrDialogs::show_message(const std::wstring& caption, const std::wstring& text, DialogIcon) {
+  write_error(caption, text);
+}
+
+bool StderrDialogs::visible_window_station() { return false; }
+
+void StderrDialogs::write_error(const std::wstring& caption, const std::wstring& text) {
   std::cerr << core::ToUtf8(caption) << ": " << core::ToUtf8(text) << std::endl;
 }
 

@@ -13,6 +13,8 @@ class StdoutConsole : public Console {
 class StderrDialogs : public Dialogs {
  public:
   void show_message(const std::wstring& caption, const std::wstring& text, DialogIcon icon) override;
+  bool visible_window_station() override;
+  void write_error(const std::wstring& caption, const std::wstring& text) override;
 };
 
 }  // namespace platform::posix

@@ -21,8 +21,17 @@ bool SimulatedServiceControl::Service::reported_stopped() const {
 }
 
 SimulatedServiceControl::~SimulatedServiceControl() {
+  release_stopped_reports();
   for (auto& t : entries_)
     if (t.joinable()) t.join();
+}
+
+void SimulatedServiceControl::release_stopped_reports() {
+  {
+    std::lock_guard lock(mutex_);
+    stopped_reports_released_ = true;
+  }
+  changed_.notify_all();
 }
 
 SimulatedServiceControl::Service* SimulatedServiceControl::Find(const std::wstring& name) {
@@ -80,6 +89,12 @@ bool SimulatedServiceControl::AllStopped() const {
          });
 }
 
+bool SimulatedServiceControl::AllReportedStopped() const {
+  return pending_starts_.empty() && std::all_of(services_.begin(), services_.end(), [](const Service& s) {
+           return s.controller ? s.reported_stopped() : !s.entry_running;
+         });
+}
+
 core::Status SimulatedServiceControl::run_dispatcher(const std::vector<std::wstring>& service_names,
                                                      ServiceEntryProc entry) {
   std::unique_lock lock(mutex_);
@@ -118,12 +133,14 @@ core::Status SimulatedServiceControl::run_dispatcher(const std::vector<std::wstr
       control->delivered = true;
       changed_.notify_all();
     }
-    if (AllStopped()) break;
+    if (return_at_stopped_report ? AllReportedStopped() : AllStopped()) break;
     changed_.wait(lock);
   }
   std::vector<std::thread> ended;
-  ended.swap(entries_);
+  // Entries left running are joined when the stand-in goes.
+  if (!return_at_stopped_report) ended.swap(entries_);
   dispatching_ = false;
+  changed_.notify_all();
   lock.unlock();
   for (auto& t : ended) t.join();
   return core::Status::Ok();
@@ -148,6 +165,8 @@ core::Status SimulatedServiceControl::set_status(ServiceStatusHandle handle, con
   if (it == services_.end()) return core::Status::SystemError(kInvalidHandle);
   it->reports.push_back(status);
   changed_.notify_all();
+  if (return_at_stopped_report && status.current_state == kStopped && AllReportedStopped())
+    changed_.wait(lock, [&] { return stopped_reports_released_; });
   return core::Status::Ok();
 }
 

@@ -31,6 +31,13 @@ class SimulatedServiceControl : public ServiceControl {
                       std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
   // Planned failures of "register_control_handler" and "set_status".
   FaultPlan faults;
+  // As the real control manager may: the dispatcher returns once every
+  // service has reported stopped, and the report of stopped itself returns
+  // only when release_stopped_reports() is called or the stand-in goes.
+  // Whatever a service does after that report then runs in a process that
+  // is already ending, after its objects are gone.
+  bool return_at_stopped_report = false;
+  void release_stopped_reports();
 
   core::Status run_dispatcher(const std::vector<std::wstring>& service_names, ServiceEntryProc entry) override;
   core::Result<ServiceStatusHandle> register_control_handler(const std::wstring& service_name,
@@ -55,6 +62,7 @@ class SimulatedServiceControl : public ServiceControl {
   Service* Find(const std::wstring& name);
   const Service* Find(const std::wstring& name) const;
   bool AllStopped() const;
+  bool AllReportedStopped() const;
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
@@ -63,6 +71,7 @@ class SimulatedServiceControl : public ServiceControl {
   std::deque<Service> services_;
   std::vector<std::thread> entries_;
   bool dispatching_ = false;
+  bool stopped_reports_released_ = false;
   ServiceStatusHandle next_handle_ = 1;
 };
 

@@ -8,6 +8,7 @@ void install_base_area(Host& host) {
   static Win32Profile profile;
   static Win32Shell shell;
   static Win32Files files;
+  static Win32FileAccess file_access;
   static Win32ProcessInfo process;
   static Win32Threads threads;
   static Win32Clock clock;
@@ -17,6 +18,7 @@ void install_base_area(Host& host) {
   host.profile = &profile;
   host.shell = &shell;
   host.files = &files;
+  host.file_access = &file_access;
   host.process = &process;
   host.threads = &threads;
   host.clock = &clock;

@@ -1,6 +1,7 @@
 #pragma once
 // Win32 implementations of the basic platform services.
 #include "platform/clock.h"
+#include "platform/file_access.h"
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/process_info.h"
@@ -36,6 +37,14 @@ class Win32Files : public Files {
  public:
   bool is_file(const std::wstring& path) override;
 };
+
+class Win32FileAccess : public FileAccess {
+ public:
+  core::Result<std::vector<std::wstring>> untrusted_writers(const std::wstring& path) override;
+};
+
+// What untrusted_writers concludes from a security descriptor in memory.
+std::vector<std::wstring> UntrustedWritersOf(const void* security_descriptor);
 
 class Win32ProcessInfo : public ProcessInfo {
  public:

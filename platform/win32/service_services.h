@@ -45,6 +45,8 @@ class Win32Console : public Console {
 class Win32Dialogs : public Dialogs {
  public:
   void show_message(const std::wstring& caption, const std::wstring& text, DialogIcon icon) override;
+  bool visible_window_station() override;
+  void write_error(const std::wstring& caption, const std::wstring& text) override;
 };
 
 }  // namespace platform::win32

@@ -3,6 +3,7 @@
 // ShellExecuteW may finish its work on a thread of its own after returning,
 // and freeing the DLL under that thread would bring the service down.
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <atomic>
@@ -34,6 +35,22 @@ core::Result<ShellExecuteFn> ShellExecuteEntry() {
   return entry;
 }
 
+// ShellExecuteW may use COM on the calling thread (associations, shell
+// extensions); Windows asks for it apartment-threaded with OLE1 DDE off.
+// A thread that already has COM keeps it as it was.
+class ComForTheShell {
+ public:
+  ComForTheShell() : initialised_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  ~ComForTheShell() {
+    if (SUCCEEDED(initialised_)) CoUninitialize();
+  }
+  ComForTheShell(const ComForTheShell&) = delete;
+  ComForTheShell& operator=(const ComForTheShell&) = delete;
+
+ private:
+  HRESULT initialised_;
+};
+
 }  // namespace
 
 core::Status Win32Shell::start_hidden(const std::wstring& file, const std::wstring& parameters,
@@ -41,6 +58,7 @@ core::Status Win32Shell::start_hidden(const std::wstring& file, const std::wstri
   SetLastError(0);
   const core::Result<ShellExecuteFn> shell_execute = ShellExecuteEntry();
   if (!shell_execute.ok()) return shell_execute.status();
+  const ComForTheShell com;
   SetLastError(0);
   HINSTANCE result = shell_execute.value()(nullptr, L"open", file.c_str(), parameters.c_str(), directory.c_str(), SW_HIDE);
   const auto code = reinterpret_cast<INT_PTR>(result);

@@ -183,13 +183,14 @@ COMPANY_FILE = f"[EMPRESA]\r\nCNPJ={COMPANY}\r\n"
 BIG_COMPANY_FILE = f"[EMPRESA]\r\nCNPJ={BIG_NUMBER}\r\n".encode()
 GARBAGE = bytes((i * 151 + 7) % 256 for i in range(4096)).replace(b"[", b"{").replace(b"=", b"-")
 
-# (case, content of backup.ini or None for none, the CNPJ line /STATUS prints, its exit code)
+# (case, content of backup.ini or None for none, the CNPJ line /STATUS prints, its exit code
+# against the running service: 1, WARNING, when only the requested runs are off)
 COMPANY_FILE_CASES = [
-    ("missing", None, "blank: no poll calls the web service", 2),
-    ("empty", b"", "blank: no poll calls the web service", 2),
-    ("binary garbage", GARBAGE, "blank: no poll calls the web service", 2),
+    ("missing", None, "blank: no poll calls the web service", 1),
+    ("empty", b"", "blank: no poll calls the web service", 1),
+    ("binary garbage", GARBAGE, "blank: no poll calls the web service", 1),
     ("UTF-16 with a byte-order mark", utf16(COMPANY_FILE, True), COMPANY, 0),
-    ("UTF-16 without a byte-order mark", utf16(COMPANY_FILE, False), "blank: no poll calls the web service", 2),
+    ("UTF-16 without a byte-order mark", utf16(COMPANY_FILE, False), "blank: no poll calls the web service", 1),
     ("a 1 MB number: the first 2047 digits", BIG_COMPANY_FILE, "9" * 2047, 0),
 ]
 

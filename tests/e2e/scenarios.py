@@ -16,10 +16,24 @@ fault at the second, a requested run at the third and a hung server that a
 stop must not wait for at the fourth. Every wait is on a condition with a
 bounded time-out. Results go to build/e2e-results/e2e.xml.
 """
+import re
 import sys
 import time
 
 from harness import *  # noqa: F401,F403 (the shared run of the service under Wine)
+
+
+def windows_exit_code(*args):
+    """Runs the program from a batch file and reads its exit code there:
+    Wine hands Linux only the low 8 bits, cmd's %errorlevel% has all 32
+    (1073 reaches Linux as 49). Returns the code (None if unread), stdout
+    and stderr."""
+    script = PREFIX / "drive_c" / "exit_code.cmd"
+    command = " ".join(f'"{a}"' if " " in a else a for a in args)
+    script.write_bytes(f"@echo off\r\n{command}\r\necho exit code %errorlevel%\r\n".encode("ascii"))
+    _, out, err = wine("cmd", "/c", "C:\\exit_code.cmd", timeout=120)
+    seen = re.search(r"exit code (-?\d+)", out)
+    return (int(seen.group(1)) if seen else None), out, err
 
 
 def install(report):
@@ -41,10 +55,10 @@ def install(report):
     report.check("an entry renders as its own text", out.strip() == "rendered=Service failed on start: an example",
                  out.strip())
 
-    rc, _, err = wine(EXE_WIN, "-install", "/silent")
-    report.check("second install ends with 0", rc == 0, f"rc={rc}")
+    rc, _, err = windows_exit_code(EXE_WIN, "-install", "/silent")
+    report.check("second install ends with 1073", rc == 1073, f"rc={rc}")
     expected = f'Error: Service "{DISPLAY}" failed to install with error: "System Error.  Code: 1073.'
-    report.check("second install fails with 1073, even silent", expected in err, err.strip())
+    report.check("second install says why, even silent", expected in err, err.strip())
     report.check("first registration untouched", probe_values("config", SERVICE) == config)
 
 
@@ -138,6 +152,8 @@ def running_timeline(report, server):
     types = {r["content_type"] for r in server.requests() if r["method"] == "POST"}
     report.check("posts are text/xml", all(t and t.startswith("text/xml") for t in types), types)
 
+    status_of_running_service(report, server)
+
     report.begin("stop while the server hangs")
     server.answer({"TestaConexao": {"hang": True}})
     calls = len(server.posts("TestaConexao"))
@@ -159,6 +175,16 @@ def running_timeline(report, server):
                  trace_entries(mark))
 
 
+def status(*args):
+    rc, out, err = wine(EXE_WIN, *args, timeout=120)
+    return rc, out.replace("\r\n", "\n"), err
+
+
+def has_lines(report, out, lines):
+    for line in lines:
+        report.check(f"prints {line.strip()!r}", f"\n{line}\n" in out, out)
+
+
 def status_command(report, server):
     """"/STATUS" against the installed, stopped service: what it prints and
     its exit code with the central server down and up, and that it changes
@@ -167,36 +193,40 @@ def status_command(report, server):
     reg_import(all_settings({time.localtime().tm_hour}))
     before = sorted(p.name for p in APP.iterdir())
 
-    def status(*args):
-        rc, out, err = wine(EXE_WIN, *args, timeout=120)
-        return rc, out.replace("\r\n", "\n"), err
-
-    report.begin('"/STATUS" with the central server down')
+    report.begin('"/STATUS" against the stopped service, the central server down')
     rc, out, err = status("/STATUS")
-    report.check("exit code 3", rc == 3, f"rc={rc} {err.strip()}")
-    for line in ("  Installed: yes", "  State: stopped", "  Start type: automatic",
-                 f'  Registered path: "{EXE_WIN}" (quoted)', '  SERVICO: "S": enabled',
-                 f"  CNPJ: {COMPANY}", f"  ServidorBackup: {HOST}", "  WSDL fetched: no"):
-        report.check(f"prints {line.strip()!r}", f"\n{line}\n" in out, out)
+    report.check("exit code 2 (CRITICAL)", rc == 2, f"rc={rc} {err.strip()}")
+    has_lines(report, out, ("  Installed: yes", "  State: stopped", "  Start type: automatic",
+                            f'  Registered path: "{EXE_WIN}" (quoted)', '  SERVICO: "S": enabled',
+                            f"  CNPJ: {COMPANY}", f"  ServidorBackup: {HOST}", "  WSDL fetched: no",
+                            "Result: CRITICAL (exit code 2)", "  Scheduled runs: no: the service is stopped"))
     report.check("the live check's failure names the WSDL",
                  f"TestaConexao: fails: Unable to load WSDL File/Location: http://{HOST}:5660/" in out, out)
 
-    report.begin('"-status" with the server up and a request for this installation')
+    report.begin('"-status" against the stopped service, the server up with a request')
     server.answer({"TestaConexao": {"return": "OK"}, "BuscaSolic": {"return": REQUEST_FOR_US}})
     report.check("server started", server.start())
     rc, out, err = status("-status")
-    report.check("exit code 0", rc == 0, f"rc={rc} {err.strip()}")
-    for line in (f'  BuscaSolic: "{REQUEST_FOR_US}" (SOAPAction {SOAP_ACTION.format("BuscaSolic")})',
-                 "  Request: for this installation: the running service would launch a run",
-                 "  Scheduled and requested runs can happen."):
-        report.check(f"prints {line.strip()!r}", f"\n{line}\n" in out, out)
+    report.check("exit code 2 (CRITICAL)", rc == 2, f"rc={rc} {err.strip()}")
+    has_lines(report, out, (f'  TestaConexao: "OK" (SOAPAction {SOAP_ACTION.format("TestaConexao")})',
+                            "  BuscaSolic: not called: it would take a pending request away from the service",
+                            "  Requested runs: no: the service is stopped"))
+    report.check("the request stays on the server: no BuscaSolic", not server.posts("BuscaSolic"),
+                 server.posts("BuscaSolic"))
     print("   " + "\n   ".join(out.splitlines()), flush=True)
+
+    report.begin('"/STATUS" with "ServidorBackup" of the wrong type')
+    reg_import({KEY: {"ServidorBackup": 7}})
+    rc, out, err = status("/STATUS")
+    report.check("exit code 2, no box", rc == 2 and "Application Error" not in err, f"rc={rc} {err.strip()}")
+    has_lines(report, out, ("  ServidorBackup: a REG_DWORD, 7: refused: Invalid data type for 'ServidorBackup'",))
+    reg_import(all_settings({time.localtime().tm_hour}))
 
     report.begin('"/STATUS" with "SERVICO" not "S", and "/?"')
     reg_import({KEY: {"SERVICO": "N"}})
     rc, out, _ = status("/STATUS")
     report.check("exit code 2", rc == 2, f"rc={rc}")
-    report.check("says why", '\n  No runs: SERVICO is not "S", so the service does not start.\n' in out, out)
+    report.check("says why", 'SERVICO is not "S", so the service does not start' in out, out)
     rc, out, _ = status("/?")
     report.check("help: exit code 0 and the switches", rc == 0 and "/STATUS" in out and "/UNINSTALL" in out, out)
     report.check("nothing launched, no file written",
@@ -204,6 +234,16 @@ def status_command(report, server):
     server.stop()
     server.log.unlink(missing_ok=True)
     server.answer({})
+
+
+def status_of_running_service(report, server):
+    """"/STATUS" while the service runs and the server answers: both
+    triggers can happen."""
+    report.begin('"/STATUS" against the running service, the server up')
+    rc, out, err = status("/STATUS")
+    report.check("exit code 0 (OK)", rc == 0, f"rc={rc} {err.strip()}\n{out}")
+    has_lines(report, out, ("  State: running", "  Scheduled runs: yes", "  Requested runs: yes"))
+    print("   " + "\n   ".join(out.splitlines()), flush=True)
 
 
 def uninstall(report):
@@ -214,9 +254,10 @@ def uninstall(report):
     report.check("the service is gone", probe_values("config", SERVICE).get("error") == "1060")
     for source in (SERVICE, EXE_NAME):
         report.check(f"event source {source} removed", wine("reg", "query", EVENT_SOURCES + source)[0] != 0)
-    rc, _, err = wine(EXE_WIN, "/UNINSTALL")
+    rc, _, err = windows_exit_code(EXE_WIN, "/UNINSTALL")
     expected = f'Error: Service "{DISPLAY}" failed to uninstall with error: "System Error.  Code: 1060.'
-    report.check("second uninstall fails with 1060", rc == 0 and expected in err, err.strip())
+    report.check("uninstall of nothing ends with 1060", rc == 1060, f"rc={rc}")
+    report.check("and says why", expected in err, err.strip())
 
 
 def main():

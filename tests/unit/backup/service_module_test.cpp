@@ -12,7 +12,10 @@
 
 #include "backup/USrvBackup.h"
 #include "backup/schedule.h"
+#include "backup/web_service_location.h"
 #include "base/ini_file.h"
+#include "core/exceptions.h"
+#include "core/utf.h"
 #include "central_service.h"
 #include "platform/host.h"
 #include "platform/http.h"
@@ -24,7 +27,9 @@
 #include "service/status_report.h"
 #include "soap/http_transport.h"
 #include "support/fakes.h"
+#include "support/mock_clock.h"
 #include "support/temp_dir.h"
+#include "timers/message_queue.h"
 
 using namespace backup;
 using namespace backup_test;
@@ -265,6 +270,7 @@ struct StartCase {
   States states;
   std::vector<std::wstring> log;
   bool timers_armed;
+  std::optional<platform::RegValue> servidor = std::nullopt;  // "ServidorBackup"
 };
 
 class StartPath : public ServiceModule, public testing::WithParamInterface<StartCase> {};
@@ -277,6 +283,7 @@ TEST_P(StartPath, RunsOnlyWhenSwitchedOn) {
     case Config::NoKey: break;
     case Config::NoDomingo: Settings(L"S", false); break;
   }
+  if (c.servidor) registry.set(kMain, L"ServidorBackup", *c.servidor);
   Start();
   ASSERT_TRUE(WaitUntil([&] { return StatesSince(0).size() >= c.states.size(); }));
   EXPECT_EQ(StatesSince(0), c.states);
@@ -297,7 +304,27 @@ INSTANTIATE_TEST_SUITE_P(
                               Config::NoDomingo,
                               {kStartPending, kStartPending, kStopped},
                               {L"Service failed on start: Failed to get data for 'Domingo'"},
-                              true}),
+                              true},
+                    // A switched-off start reads nothing more and logs nothing.
+                    StartCase{"SwitchedOffWithAWronglyTypedHost",
+                              Config::Off,
+                              {kStartPending, kStartPending, kStopped},
+                              {},
+                              false,
+                              reg_dword(7)},
+                    StartCase{"SwitchedOnWithAWronglyTypedHost",
+                              Config::On,
+                              {kStartPending, kStartPending, kStopped},
+                              {L"Service failed on start: Invalid data type for 'ServidorBackup'"},
+                              false,
+                              reg_dword(7)},
+                    StartCase{"SwitchedOnWithAHostAndPort",
+                              Config::On,
+                              {kStartPending, kStartPending, kStopped},
+                              {L"Service failed on start: Invalid 'ServidorBackup': \"host:8080\" is not a host name "
+                               L"or an address (no scheme, port or path)"},
+                              false,
+                              reg_string(L"host:8080")}),
     [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ServiceModule, CentralServerHostIsReadAtEachStart) {
@@ -311,6 +338,46 @@ TEST_F(ServiceModule, CentralServerHostIsReadAtEachStart) {
   registry.set(kMain, L"ServidorBackup", reg_string(L""));
   module->ServiceStart(module.get(), started);
   EXPECT_EQ(module->HTTPRIO.WSDLLocation(), L"http://" TAV_WSDL_HOST_TEXT L":5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo");
+}
+
+TEST(ServerHost, HostNamesAndAddressesOnlyIPv6InBrackets) {
+  struct {
+    const wchar_t* text;
+    const wchar_t* host;  // null: refused
+  } cases[] = {
+      {L"backup.example.com", L"backup.example.com"}, {L"SRV_01", L"SRV_01"}, {L"10.0.0.7", L"10.0.0.7"},
+      {L"::1", L"[::1]"}, {L"[fe80::1]", L"[fe80::1]"}, {L"2001:db8:0:0:0:0:0:1", L"[2001:db8:0:0:0:0:0:1]"},
+      {L"::ffff:10.0.0.7", L"[::ffff:10.0.0.7]"}, {L"host:8080", nullptr}, {L"http://host", nullptr},
+      {L"host/path", nullptr}, {L"two words", nullptr}, {L"-host", nullptr}, {L"a..b", nullptr},
+      {L"fe80::1%eth0", nullptr}, {L"1:2:3", nullptr}, {L"1::2::3", nullptr}, {L"[host]", nullptr},
+      {L"h\r\nX: y", nullptr}, {L"", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(core::ToUtf8(c.text));
+    if (c.host) EXPECT_EQ(UrlHost(c.text), c.host);
+    else EXPECT_THROW(UrlHost(c.text), core::Exception);
+  }
+}
+
+// Until the start moves them, the timers tick on the main thread; such a
+// tick must neither read the schedule nor launch, whatever the service
+// thread is loading at the time.
+TEST_F(ServiceModule, ATickOffTheServiceThreadDoesNothing) {
+  testing_support::MockClock mock;
+  mock.set(2026, 3, 25, 14, 0, 0);
+  platform::ScopedOverride<platform::Clock> use_mock{&platform::Host::clock, &mock};
+  module->Timer.SetEnabled(false);
+  module->Timer.SetEnabled(true);
+  const auto calls = PlaceRecordingProgram();
+  ServiceEnabled = true;
+  HourSlots[14] = {14, false, true, 0};
+  mock.advance(10000);
+  int dispatched_here = 0;
+  for (timers::TMessage m; timers::TryTakeMessage(m); ++dispatched_here) timers::DispatchToWindow(m);
+  EXPECT_GE(dispatched_here, 1);  // the tick came, on this thread
+  EXPECT_EQ(HourSlots[14].LastRunDate, 0);
+  EXPECT_FALSE(std::filesystem::exists(calls));
+  module->Timer.SetEnabled(false);
 }
 
 TEST_F(ServiceModule, ScheduledRunStartsTheProgramOnceInItsHour) {

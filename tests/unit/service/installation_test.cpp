@@ -77,18 +77,36 @@ TEST_F(Installation, HooksRunInOrderAroundTheRegistration) {
   EXPECT_TRUE(dialogs.shown().empty()) << "silent runs that succeed show nothing";
 }
 
-TEST_F(Installation, FailuresShowTheirDialogEvenWhenSilentAndNoSuccess) {
+TEST_F(Installation, FailuresShowTheirDialogEvenWhenSilentAndGiveTheSystemCode) {
   const std::wstring exists = SystemErrorText(1073), missing = SystemErrorText(1060);
-  RegisterAll({&svc}, true, true);
-  RegisterAll({&svc}, true, true);
-  RegisterAll({&svc}, false, true);
-  RegisterAll({&svc}, false, true);
+  EXPECT_EQ(RegisterAll({&svc}, true, true), 0u);
+  EXPECT_EQ(RegisterAll({&svc}, true, true), 1073u);
+  EXPECT_EQ(RegisterAll({&svc}, false, true), 0u);
+  EXPECT_EQ(RegisterAll({&svc}, false, true), 1060u);
   EXPECT_EQ(Texts(), (std::vector<std::wstring>{
                          L"Error|Service \"Plain Servi\u00E7o\" failed to install with error: \"" + exists + L"\"",
                          L"Error|Service \"Plain Servi\u00E7o\" failed to uninstall with error: \"" + missing + L"\""}));
   EXPECT_EQ(dialogs.shown()[0].icon, platform::DialogIcon::Error);
   EXPECT_EQ(exists.rfind(L"System Error.  Code: 1073.\r\n", 0), 0u);
   EXPECT_EQ(database.open_handles(), 0u);
+  EXPECT_TRUE(log.entries().empty()) << "a person at the desktop saw it";
+}
+
+// A tool running as the system account in session 0 has no desktop a
+// person sees: a box would wait for ever.
+TEST_F(Installation, WithoutAVisibleWindowStationTheTextGoesToStandardErrorAndTheEventLog) {
+  dialogs.visible = false;
+  EXPECT_EQ(RegisterAll({&svc}, true, false), 0u);
+  EXPECT_EQ(RegisterAll({&svc}, true, false), 1073u);
+  EXPECT_TRUE(dialogs.shown().empty());
+  const std::wstring failure =
+      L"Service \"Plain Servi\u00E7o\" failed to install with error: \"" + SystemErrorText(1073) + L"\"";
+  EXPECT_EQ(dialogs.errors(),
+            (std::vector<std::wstring>{L"Information: Service installed successfully", L"Error: " + failure}));
+  ASSERT_EQ(log.entries().size(), 1u);
+  EXPECT_EQ(log.entries()[0].text, failure);
+  EXPECT_EQ(log.entries()[0].source, kExecutableName);
+  EXPECT_EQ(log.entries()[0].type, 1);
 }
 
 TEST_F(Installation, SecondInstallLeavesTheFirstRegistrationAlone) {
@@ -100,14 +118,47 @@ TEST_F(Installation, SecondInstallLeavesTheFirstRegistrationAlone) {
   EXPECT_EQ(database.event_sources().size(), 2u);
 }
 
-TEST_F(Installation, AfterInstallFailureTakesTheServiceOutAgain) {
-  svc.SetAfterInstall([](TService*) { throw core::Exception(L"Failed to set data for 'Description'"); });
-  RegisterAll({&svc}, true, false);
+TEST_F(Installation, AFailureAfterCreationTakesTheServiceOutAgain) {
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    std::wstring error;
+    uint32_t code;
+  };
+  const Case cases[] = {
+      {"after install raises",
+       [this] { svc.SetAfterInstall([](TService*) { throw core::Exception(L"Failed to set data for 'Description'"); }); },
+       L"Failed to set data for 'Description'", 1627},
+      {"an event source cannot be registered", [this] { database.fail_next("register_event_source", 5); },
+       SystemErrorText(5), 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    svc.SetAfterInstall({});
+    c.arrange();
+    const size_t shown = dialogs.shown().size();
+    EXPECT_EQ(RegisterAll({&svc}, true, false), c.code);
+    EXPECT_TRUE(database.services().empty());
+    EXPECT_TRUE(database.event_sources().empty());
+    ASSERT_EQ(dialogs.shown().size(), shown + 1);
+    EXPECT_EQ(dialogs.shown().back().text,
+              L"Service \"Plain Servi\u00E7o\" failed to install with error: \"" + c.error + L"\"");
+    EXPECT_EQ(database.open_handles(), 0u);
+  }
+}
+
+// The service is gone once deleted, whatever happens to its sources after.
+TEST_F(Installation, AnEventSourceLeftBehindIsReportedAndTheRestOfTheUninstallStillRuns) {
+  RecordHooks();
+  RegisterAll({&svc}, true, true);
+  database.fail_next("remove_event_source", 5);
+  EXPECT_EQ(RegisterAll({&svc}, false, false), 5u);
   EXPECT_TRUE(database.services().empty());
-  EXPECT_TRUE(database.event_sources().empty());
-  EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"Error|Service \"Plain Servi\u00E7o\" failed to install with error: "
-                                                L"\"Failed to set data for 'Description'\""}));
-  EXPECT_EQ(database.open_handles(), 0u);
+  EXPECT_EQ(database.event_sources(), (std::map<std::wstring, std::wstring>{{L"PlainSvc", kExecutable}}))
+      << "the second source is removed all the same";
+  EXPECT_EQ(hooks.back(), "after uninstall:absent");
+  EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"Error|Service \"Plain Servi\u00E7o\" was removed, but its event source "
+                                                L"\"PlainSvc\" could not be: \"" + base::SysErrorMessage(5) + L"\""}));
 }
 
 TEST_F(Installation, HookFailuresAreReportedPerOperation) {
@@ -139,22 +190,17 @@ TEST_F(Installation, OneFailingServiceDoesNotStopTheOthers) {
   PlainService other(nullptr);
   other.SetName(L"OtherSvc");
   RegisterAll({&svc}, true, true);
-  RegisterAll({&svc, &other}, true, false);
+  EXPECT_EQ(RegisterAll({&svc, &other}, true, false), 1073u);
   EXPECT_EQ(database.services().size(), 2u);
   ASSERT_EQ(dialogs.shown().size(), 1u) << "the failure only, no success";
   EXPECT_EQ(dialogs.shown()[0].caption, L"Error");
 }
 
-TEST_F(Installation, ManagerThatCannotBeOpenedRaisesAndShowsNothing) {
+TEST_F(Installation, ManagerThatCannotBeOpenedIsAFailureOfEachService) {
   database.fail_next("open_manager", 5);
-  try {
-    RegisterAll({&svc}, true, false);
-    FAIL() << "no exception";
-  } catch (const core::EOSError& e) {
-    EXPECT_EQ(e.ErrorCode(), 5u);
-    EXPECT_EQ(e.Message(), SystemErrorText(5));
-  }
-  EXPECT_TRUE(dialogs.shown().empty());
+  EXPECT_EQ(RegisterAll({&svc}, true, false), 5u);
+  EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"Error|Service \"Plain Servi\u00E7o\" failed to install with error: \"" +
+                                                SystemErrorText(5) + L"\""}));
   EXPECT_TRUE(database.services().empty());
 }
 

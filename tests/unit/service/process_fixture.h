@@ -37,10 +37,22 @@ class RecordingDialogs : public platform::Dialogs {
     std::lock_guard lock(mutex_);
     return shown_;
   }
+  // A desktop a person sees, unless a test takes it away.
+  bool visible = true;
+  bool visible_window_station() override { return visible; }
+  void write_error(const std::wstring& caption, const std::wstring& text) override {
+    std::lock_guard lock(mutex_);
+    errors_.push_back(caption + L": " + text);
+  }
+  std::vector<std::wstring> errors() const {
+    std::lock_guard lock(mutex_);
+    return errors_;
+  }
 
  private:
   mutable std::mutex mutex_;
   std::vector<Shown> shown_;
+  std::vector<std::wstring> errors_;
 };
 
 class ProcessWithCommandLine : public testing_support::FakeProcess {

@@ -145,42 +145,50 @@ TEST_F(ServiceApplication, InstallTakesPrecedenceAndSilentHidesOnlySuccess) {
   ASSERT_EQ(dialogs.shown().size(), 1u);
   EXPECT_EQ(dialogs.shown()[0].text, L"Service installed successfully");
 
-  EXPECT_EQ(RunProcess(L"/install /silent"), 0);
+  EXPECT_EQ(RunProcess(L"/install /silent"), 1073);
   EXPECT_EQ(dialogs.shown().size(), 2u) << "the failure is shown";
   EXPECT_EQ(RunProcess(L"/uninstall /silent"), 0);
   EXPECT_EQ(dialogs.shown().size(), 2u);
   EXPECT_TRUE(database.services().empty());
+  EXPECT_EQ(RunProcess(L"/uninstall /silent"), 1060);
+  database.fail_next("open_manager", 5);
+  EXPECT_EQ(RunProcess(L"/install"), 5) << "without rights";
   EXPECT_TRUE(log.entries().empty());
 }
 
+TEST_F(ServiceApplication, ASuccessfulInstallTellsItsWarningsEvenWhenSilent) {
+  auto warn = [](TServiceApplication& app) {
+    app.InstallWarnings = [] { return std::vector<std::wstring>{L"C:\\TAV may be written by BUILTIN\\Users"}; };
+  };
+  EXPECT_EQ(RunProcess(L"/install", warn), 0);
+  ASSERT_EQ(dialogs.shown().size(), 2u);
+  EXPECT_EQ(dialogs.shown()[1].caption, L"Warning");
+  EXPECT_EQ(dialogs.shown()[1].text, L"Warning: C:\\TAV may be written by BUILTIN\\Users.\n");
+  EXPECT_EQ(RunProcess(L"/uninstall /silent", warn), 0) << "an uninstall has nothing to warn of";
+  EXPECT_EQ(RunProcess(L"/install /silent", warn), 0);
+  EXPECT_EQ(dialogs.shown().size(), 2u);
+  EXPECT_EQ(dialogs.errors(), (std::vector<std::wstring>{L"Warning: Warning: C:\\TAV may be written by BUILTIN\\Users.\n"}));
+}
+
 TEST_F(ServiceApplication, EscapingExceptionsShowTheApplicationErrorBoxAndEndWithOne) {
-  struct Case {
-    const wchar_t* arguments;
-    bool module_fails;
-    std::wstring text;
-  };
-  const Case cases[] = {
-      {L"/install", false,
-       L"Exception EOSError in module SrvBackupVostrani.exe at 0000000000000000.\r\n" + base::OSErrorMessage(5) +
-           L".\r\n"},
-      {L"", true, L"Exception EConvertError in module SrvBackupVostrani.exe at 0000000000000000.\r\nno module.\r\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    RecordingDialogs boxes;
-    platform::ScopedOverride<platform::Dialogs> use_boxes{&platform::Host::dialogs, &boxes};
-    if (!c.module_fails) database.fail_next("open_manager", 5);
-    EXPECT_EQ(RunProcess(c.arguments,
-                         [&](TServiceApplication&) {
-                           if (c.module_fails) throw core::EConvertError(L"no module.");
-                         }),
-              1);
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].caption, L"Application Error");
-    EXPECT_EQ(boxes.shown()[0].text, c.text);
-    EXPECT_EQ(boxes.shown()[0].icon, platform::DialogIcon::Error);
-  }
+  RecordingDialogs boxes;
+  platform::ScopedOverride<platform::Dialogs> use_boxes{&platform::Host::dialogs, &boxes};
+  const std::wstring text =
+      L"Exception EConvertError in module SrvBackupVostrani.exe at 0000000000000000.\r\nno module.\r\n";
+  auto fail = [](TServiceApplication&) { throw core::EConvertError(L"no module."); };
+  EXPECT_EQ(RunProcess(L"", fail), 1);
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.shown()[0].caption, L"Application Error");
+  EXPECT_EQ(boxes.shown()[0].text, text);
+  EXPECT_EQ(boxes.shown()[0].icon, platform::DialogIcon::Error);
   EXPECT_TRUE(log.entries().empty());
+
+  // In a service nobody could close the box: the process would never end.
+  boxes.visible = false;
+  EXPECT_EQ(RunProcess(L"", fail), 1);
+  EXPECT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(EntriesOfTheApplication(), std::vector<std::wstring>{text});
+  EXPECT_EQ(boxes.errors(), std::vector<std::wstring>{L"Application Error: " + text});
 }
 
 TEST_F(ServiceApplication, ModulesAreOwnedAndCountedAndReleasedAtExit) {

@@ -83,7 +83,12 @@ class ServiceHost : public ::testing::Test {
   uint32_t dispatcher_result = 0;
 
   // Each test is a fresh process as far as the report memory goes.
-  void SetUp() override { service::ProcessStatusMemory() = {}; }
+  // The control manager returns at the stopped report, as the real one may:
+  // anything a service does after that report meets a destroyed service.
+  void SetUp() override {
+    service::ProcessStatusMemory() = {};
+    scm.return_at_stopped_report = true;
+  }
 
   void TearDown() override {
     if (dispatcher.joinable()) {

@@ -1,6 +1,7 @@
 #include <stdexcept>
 
 #include "base/exceptions.h"
+#include "platform/threads.h"
 #include "service_fixture.h"
 
 using namespace service_test;
@@ -184,4 +185,37 @@ TEST_F(ServiceHost, EntryIgnoresUnknownNamesAndDispatcherNeedsAStart) {
   const std::wstring text = base::SysErrorMessage(1063);  // the platform's own words
   ASSERT_FALSE(text.empty());
   EXPECT_NE(text.back(), L'.');
+}
+
+namespace {
+
+// The platform's threads, except that none can be created.
+class NoNewThreads : public platform::Threads {
+ public:
+  explicit NoNewThreads(platform::Threads& real) : real_(real) {}
+  core::Result<std::unique_ptr<platform::ThreadHandle>> create_suspended(std::function<void()>) override {
+    return core::Status::SystemError(8);  // not enough memory
+  }
+  uint32_t current_thread_id() override { return real_.current_thread_id(); }
+  void name_current_thread(const char* name) override { real_.name_current_thread(name); }
+  void at_current_thread_exit(void (*cleanup)(void*), void* value) override {
+    real_.at_current_thread_exit(cleanup, value);
+  }
+
+ private:
+  platform::Threads& real_;
+};
+
+}  // namespace
+
+// The control manager may return at the stopped report and the process end
+// there: the entry is written before, and nothing touches the service after.
+TEST_F(ServiceHost, AServiceThreadThatCannotBeCreatedIsLoggedBeforeStoppedIsReported) {
+  errors.texts[8] = L"Not enough memory.";
+  NoNewThreads threads(*platform::host().threads);
+  platform::ScopedOverride<platform::Threads> use_threads{&platform::Host::threads, &threads};
+  Start();
+  ASSERT_TRUE(Finished());
+  EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kStopped}));
+  EXPECT_EQ(LogTexts(), (std::vector<std::wstring>{L"Service failed on execute: System Error.  Code: 8.\r\nNot enough memory"}));
 }

@@ -26,6 +26,8 @@ class RecordingDialogs : public platform::Dialogs {
   void show_message(const std::wstring& caption, const std::wstring& text, platform::DialogIcon icon) override {
     shown.push_back({caption, text, icon});
   }
+  bool visible_window_station() override { return true; }
+  void write_error(const std::wstring&, const std::wstring&) override {}
 };
 
 }  // namespace

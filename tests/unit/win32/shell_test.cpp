@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,31 @@ TEST(Win32Shell, AProgramThatCannotStartGivesTheSystemsCode) {
   ASSERT_FALSE(started.ok());
   EXPECT_EQ(started.kind(), core::FailureKind::System);
   EXPECT_EQ(started.code(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+// A launch leaves the thread's COM as it found it: a thread without COM
+// has none afterwards, one with a multithreaded apartment keeps it.
+// After the tests that need the shell not yet mapped.
+TEST(Win32Shell, ALaunchLeavesTheThreadsComAsItWas) {
+  TempDir dir{"tav shell com"};
+  std::thread([&] {
+    platform::win32::Win32Shell shell;
+    (void)shell.start_hidden(dir.file(L"missing.exe"), L"ok SERVICO", L"");
+    const HRESULT after = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(after, S_OK) << "the launch left COM initialised on its thread";
+    if (SUCCEEDED(after)) CoUninitialize();
+  }).join();
+  std::thread([&] {
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    platform::win32::Win32Shell shell;
+    EXPECT_EQ(shell.start_hidden(dir.file(L"missing.exe"), L"ok SERVICO", L"").code(),
+              static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    ASSERT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+    EXPECT_EQ(type, APTTYPE_MTA);
+    CoUninitialize();
+  }).join();
 }
 
 }  // namespace
