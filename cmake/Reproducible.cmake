@@ -5,6 +5,6 @@
 if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
                       -ffile-prefix-map=${PROJECT_BINARY_DIR}/=
-                      -ffile-prefix-map=${PROJECT_BINARY_DIR}=)
+                      -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
   add_link_options(-Wl,--no-insert-timestamp)
 endif()

@@ -103,7 +103,7 @@ def executable(report, version):
     main = next((line.split()[0] for line in symbols.splitlines() if line.endswith(" T main")), None)
     _, line = host_run(["x86_64-w64-mingw32-addr2line", "-e", str(debug), f"0x{main}"]) if main else (1, "")
     report.check("the debug file reads main's address back to its source line",
-                 line.strip().startswith("app/SrvBackupVostrani.cpp:"), line.strip())
+                 line.strip().startswith("./app/SrvBackupVostrani.cpp:"), line.strip())
     build_path = str(ROOT).encode()
     report.check("no build folder in the executable or its debug file",
                  build_path not in exe.read_bytes() and build_path not in debug.read_bytes())
@@ -114,8 +114,9 @@ def executable(report, version):
     report.check("the version resource reads back the project's version", values == wanted, values)
 
 
-def msiexec(*args):
-    return wine("msiexec", *args, timeout=300)[0]
+def msiexec(log, *args):
+    """msiexec's exit code; its verbose log goes to the work folder."""
+    return wine("msiexec", *args, "/l*v", win_path(WORK / f"msiexec-{log}.log"), timeout=300)[0]
 
 
 def product_code(msi):
@@ -176,7 +177,7 @@ def install_old(report):
     old_msi = OLD / f"TavSrvBackup-{OLD_VERSION}.msi"
     rc, out = host_run(["sh", str(ROOT / "packaging" / "build_msi.sh"), str(OLD), OLD_VERSION, str(old_msi)])
     report.check("older package built", rc == 0, out[-500:])
-    rc = msiexec("/i", win_path(old_msi), "/qn", f"SERVIDORBACKUP={HOST}")
+    rc = msiexec("install", "/i", win_path(old_msi), "/qn", f"SERVIDORBACKUP={HOST}")
     report.check("msiexec /i /qn ends with 0", rc == 0, f"rc={rc}")
     report.check("the executable is in INSTALLDIR", (APP / EXE_NAME).read_bytes() == (OLD / EXE_NAME).read_bytes())
     check_registration(report, registration())
@@ -196,7 +197,7 @@ def upgrade(report, old_msi, msi):
     settings = settings_now()
     _, old_pid = state()
     launched = len(launches("ok SERVICO"))
-    rc = msiexec("/i", win_path(msi), "/qn")
+    rc = msiexec("upgrade", "/i", win_path(msi), "/qn")
     report.check("msiexec /i /qn ends with 0", rc == 0, f"rc={rc}")
     report.check("the older product is gone, the newer registered",
                  not registered(product_code(old_msi)) and registered(product_code(msi)))
@@ -218,7 +219,12 @@ def upgrade(report, old_msi, msi):
 def uninstall(report, msi):
     report.begin("removing the package")
     settings = settings_now()
-    rc = msiexec("/x", win_path(msi), "/qn")
+    # Wine's msiexec asks the service to stop and goes on without waiting
+    # (Windows waits), so a service still stopping holds its file; stopped
+    # first, the removal is the same on both.
+    wine("sc", "stop", SERVICE)
+    report.check("the service stopped", wait_state(STOPPED, 30), state())
+    rc = msiexec("remove", "/x", win_path(msi), "/qn")
     report.check("msiexec /x /qn ends with 0", rc == 0, f"rc={rc}")
     report.check("the service is gone", probe_values("config", SERVICE).get("error") == "1060",
                  probe_values("config", SERVICE))
