@@ -50,11 +50,7 @@ debug="$stage/SrvBackupVostrani.exe.debug"
 mkdir -p "$stage"
 
 step "split the debug information off and strip the executable"
-# The debug link names the file beside the executable and holds its checksum,
-# so a debugger given a crash address finds the right symbols.
-x86_64-w64-mingw32-objcopy --only-keep-debug "$build/app/SrvBackupVostrani.exe" "$debug"
-(cd "$stage" && x86_64-w64-mingw32-objcopy --strip-all --add-gnu-debuglink=SrvBackupVostrani.exe.debug \
-  "$build/app/SrvBackupVostrani.exe" SrvBackupVostrani.exe)
+sh "$ROOT/packaging/split_debug.sh" "$build/app/SrvBackupVostrani.exe" "$stage"
 
 sign() {
   file=$1

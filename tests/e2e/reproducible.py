@@ -4,7 +4,8 @@
 Builds the release executable (preset `release`) in the working tree's
 build/release and again from a copy of the source tree at another path,
 with its own build folder, and compares the bytes: the executable as linked
-(with its debug information) and the debug file the release splits off.
+(with its debug information), and the stripped executable and debug file
+the release splits it into.
 Results go to build/e2e-results/reproducible.xml.
 """
 import filecmp
@@ -39,10 +40,11 @@ def differing_bytes(a, b):
     return f"sizes {len(x)} and {len(y)}, {len(offsets)} bytes differ, first at {[hex(o) for o in offsets[:8]]}"
 
 
-def debug_file(exe):
-    out = exe.with_suffix(".exe.debug")
-    subprocess.run(["x86_64-w64-mingw32-objcopy", "--only-keep-debug", str(exe), str(out)], check=True)
-    return out
+def split(exe):
+    """The stripped executable and the debug file, as the release makes them."""
+    folder = exe.parent / "split"
+    subprocess.run(["sh", str(ROOT / "packaging" / "split_debug.sh"), str(exe), str(folder)], check=True)
+    return folder / exe.name, folder / (exe.name + ".debug")
 
 
 def main():
@@ -58,8 +60,8 @@ def main():
     if first.exists() and second.exists():
         report.check("the same executable bytes", filecmp.cmp(first, second, shallow=False),
                      differing_bytes(first, second))
-        a, b = debug_file(first), debug_file(second)
-        report.check("the same debug file bytes", filecmp.cmp(a, b, shallow=False), differing_bytes(a, b))
+        for what, a, b in zip(("stripped executable", "debug file"), split(first), split(second)):
+            report.check(f"the same {what} bytes", filecmp.cmp(a, b, shallow=False), differing_bytes(a, b))
     failed = report.write("reproducible")
     print(f"== reproducible: {len(report.cases) - failed} passed, {failed} failed, {report.elapsed():.0f} s")
     return 1 if failed else 0
