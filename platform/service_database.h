@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/status.h"
 
@@ -42,6 +43,15 @@ struct ServiceRegistration {
   std::wstring password;               // passed as a string, even when empty
 };
 
+// What the control manager does when the service ends without being asked
+// to: restart it after each delay in turn (the last one for any further
+// failure), counting failures again after the reset period.
+struct FailureActions {
+  uint32_t reset_period_seconds = 0;
+  std::vector<uint32_t> restart_delays_ms;
+  bool operator==(const FailureActions&) const = default;
+};
+
 class ServiceDatabase {
  public:
   virtual ~ServiceDatabase() = default;
@@ -54,6 +64,8 @@ class ServiceDatabase {
   virtual void close_handle(ScHandle handle) = 0;
   // The text the services console shows for the service.
   virtual core::Status set_description(ScHandle service, const std::wstring& description) = 0;
+  virtual core::Status set_failure_actions(ScHandle service, const FailureActions& actions) = 0;
+  virtual core::Result<FailureActions> query_failure_actions(ScHandle service) = 0;
   // Needs a handle opened with kServiceQueryConfigAndStatus.
   virtual core::Result<ServiceState> query_service(ScHandle service) = 0;
 

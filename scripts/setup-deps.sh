@@ -3,7 +3,8 @@
 # Run as root (or through sudo); otherwise prints what to run.
 set -e
 PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev python3 googletest libbenchmark-dev \
-libxml2-dev libcurl4-openssl-dev locales g++-mingw-w64-x86-64-posix wine wine64"
+libxml2-dev libcurl4-openssl-dev locales g++-mingw-w64-x86-64-posix wine wine64 \
+wixl msitools osslsigncode zip openssl"
 
 missing=""
 for p in $PACKAGES; do

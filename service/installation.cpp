@@ -82,6 +82,8 @@ uint32_t CurrentFailureCode() {
 
 }  // namespace
 
+const platform::FailureActions kRecoveryActions{24 * 60 * 60, {60'000, 60'000}};
+
 uint32_t StartTypeCode(const TService& service) {
   const TStartType start = service.StartType();
   const bool boot_or_system = start == TStartType::stBoot || start == TStartType::stSystem;
@@ -114,6 +116,7 @@ void InstallService(TService& service, platform::ScHandle manager) {
   if (registration.tag) service.SetTagID(*registration.tag);
   ScopedScHandle handle(Checked(created));
   try {
+    Check(Database().set_failure_actions(handle.get(), kRecoveryActions));
     RegisterEventSources(service, executable);
     Call(service.AfterInstall(), service);
   } catch (...) {

@@ -91,7 +91,7 @@ core::Result<ScHandle> SimulatedServiceDatabase::create_service(ScHandle manager
   if (!handles_.count(manager)) return core::Status::SystemError(kInvalidHandle);
   if (FindService(r.name)) return core::Status::SystemError(kServiceExists);
   if (r.tag) r.tag = next_tag_++;
-  services_.push_back({r, L"", false, 1});
+  services_.push_back({r, L"", {}, false, 1});
   return NewHandle(r.name);
 }
 
@@ -126,6 +126,23 @@ core::Status SimulatedServiceDatabase::set_description(ScHandle service, const s
   if (!found) return core::Status::SystemError(kInvalidHandle);
   found->description = description;
   return core::Status::Ok();
+}
+
+core::Status SimulatedServiceDatabase::set_failure_actions(ScHandle service, const FailureActions& actions) {
+  std::lock_guard lock(mutex_);
+  if (core::Status s = Enter("set_failure_actions"); !s.ok()) return s;
+  Service* found = ServiceOf(service);
+  if (!found) return core::Status::SystemError(kInvalidHandle);
+  found->failure_actions = actions;
+  return core::Status::Ok();
+}
+
+core::Result<FailureActions> SimulatedServiceDatabase::query_failure_actions(ScHandle service) {
+  std::lock_guard lock(mutex_);
+  if (core::Status s = Enter("query_failure_actions"); !s.ok()) return s;
+  const Service* found = ServiceOf(service);
+  if (!found) return core::Status::SystemError(kInvalidHandle);
+  return found->failure_actions;
 }
 
 core::Result<ServiceState> SimulatedServiceDatabase::query_service(ScHandle service) {

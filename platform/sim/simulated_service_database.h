@@ -15,6 +15,7 @@ class SimulatedServiceDatabase : public ServiceDatabase {
   struct Service {
     ServiceRegistration registration;
     std::wstring description;
+    FailureActions failure_actions;
     bool marked_for_deletion = false;
     uint32_t current_state = 1;  // stopped
   };
@@ -38,6 +39,8 @@ class SimulatedServiceDatabase : public ServiceDatabase {
   core::Status delete_service(ScHandle service) override;
   void close_handle(ScHandle handle) override;
   core::Status set_description(ScHandle service, const std::wstring& description) override;
+  core::Status set_failure_actions(ScHandle service, const FailureActions& actions) override;
+  core::Result<FailureActions> query_failure_actions(ScHandle service) override;
   core::Result<ServiceState> query_service(ScHandle service) override;
   core::Status register_event_source(const std::wstring& source, const std::wstring& message_file) override;
   core::Status remove_event_source(const std::wstring& source) override;

@@ -59,6 +59,36 @@ core::Status Win32ServiceDatabase::set_description(ScHandle service, const std::
   return LastErrorUnless(ChangeServiceConfig2W(AsSc(service), SERVICE_CONFIG_DESCRIPTION, &info));
 }
 
+core::Status Win32ServiceDatabase::set_failure_actions(ScHandle service, const FailureActions& actions) {
+  std::vector<SC_ACTION> steps;
+  for (uint32_t delay : actions.restart_delays_ms) steps.push_back({SC_ACTION_RESTART, delay});
+  // A null reboot message and command leave those settings as they were.
+  SERVICE_FAILURE_ACTIONSW info{};
+  info.dwResetPeriod = actions.reset_period_seconds;
+  info.cActions = static_cast<DWORD>(steps.size());
+  info.lpsaActions = steps.empty() ? nullptr : steps.data();
+  return LastErrorUnless(ChangeServiceConfig2W(AsSc(service), SERVICE_CONFIG_FAILURE_ACTIONS, &info));
+}
+
+core::Result<FailureActions> Win32ServiceDatabase::query_failure_actions(ScHandle service) {
+  DWORD needed = 0;
+  if (!QueryServiceConfig2W(AsSc(service), SERVICE_CONFIG_FAILURE_ACTIONS, nullptr, 0, &needed) &&
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    return core::Status::SystemError(GetLastError());
+  std::vector<BYTE> buffer(needed);
+  auto* info = reinterpret_cast<SERVICE_FAILURE_ACTIONSW*>(buffer.data());
+  if (!QueryServiceConfig2W(AsSc(service), SERVICE_CONFIG_FAILURE_ACTIONS, buffer.data(), needed, &needed))
+    return core::Status::SystemError(GetLastError());
+  FailureActions actions;
+  actions.reset_period_seconds = info->dwResetPeriod;
+  for (DWORD i = 0; i < info->cActions; ++i) {
+    // Only restarts are ever set here; anything else is not ours to describe.
+    if (info->lpsaActions[i].Type != SC_ACTION_RESTART) return core::Status::SystemError(ERROR_INVALID_DATA);
+    actions.restart_delays_ms.push_back(info->lpsaActions[i].Delay);
+  }
+  return actions;
+}
+
 core::Result<ServiceState> Win32ServiceDatabase::query_service(ScHandle service) {
   SERVICE_STATUS status{};
   if (!QueryServiceStatus(AsSc(service), &status)) return core::Status::SystemError(GetLastError());

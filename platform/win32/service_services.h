@@ -32,6 +32,8 @@ class Win32ServiceDatabase : public ServiceDatabase {
   core::Status delete_service(ScHandle service) override;
   void close_handle(ScHandle handle) override;
   core::Status set_description(ScHandle service, const std::wstring& description) override;
+  core::Status set_failure_actions(ScHandle service, const FailureActions& actions) override;
+  core::Result<FailureActions> query_failure_actions(ScHandle service) override;
   core::Result<ServiceState> query_service(ScHandle service) override;
   core::Status register_event_source(const std::wstring& source, const std::wstring& message_file) override;
   core::Status remove_event_source(const std::wstring& source) override;

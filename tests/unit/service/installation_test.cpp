@@ -161,6 +161,21 @@ TEST_F(Installation, AnEventSourceLeftBehindIsReportedAndTheRestOfTheUninstallSt
                                                 L"\"PlainSvc\" could not be: \"" + base::SysErrorMessage(5) + L"\""}));
 }
 
+TEST_F(Installation, SetsRecoveryActionsOrTakesTheServiceOutWhenItCannot) {
+  RegisterAll({&svc}, true, true);
+  ASSERT_EQ(database.services().size(), 1u);
+  EXPECT_EQ(database.services()[0].failure_actions, (platform::FailureActions{86400, {60000, 60000}}));
+  RegisterAll({&svc}, false, true);
+
+  database.fail_next("set_failure_actions", 5);
+  RegisterAll({&svc}, true, true);
+  EXPECT_TRUE(database.services().empty());
+  EXPECT_TRUE(database.event_sources().empty());
+  EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"Error|Service \"Plain Servi\u00E7o\" failed to install with error: \"" +
+                                                SystemErrorText(5) + L"\""}));
+  EXPECT_EQ(database.open_handles(), 0u);
+}
+
 TEST_F(Installation, HookFailuresAreReportedPerOperation) {
   struct Case {
     const char* hook;
