@@ -5,6 +5,7 @@
 #include "backup/schedule.h"
 #include "base/exceptions.h"
 #include "core/text.h"
+#include "core/version.h"
 #include "platform/host.h"
 #include "platform/process_info.h"
 
@@ -21,6 +22,9 @@ class Lines {
  private:
   std::wstring text_;
 };
+
+// Which build answered: the report may come from a copy other than the one installed.
+std::wstring ProgramAndVersion() { return L"SrvBackupVostrani.exe " + std::wstring(core::kProductVersion); }
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
@@ -188,6 +192,7 @@ void ResultSection(Lines& out, const Verdicts& v) {
 
 std::wstring RenderStatus(const StatusFacts& facts) {
   Lines out;
+  out.Heading(ProgramAndVersion());
   ServiceSection(out, facts.service);
   ScheduleSection(out, facts.schedule);
   FileSection(out, facts.files);
@@ -198,7 +203,7 @@ std::wstring RenderStatus(const StatusFacts& facts) {
 }
 
 std::wstring HelpText() {
-  return L"SrvBackupVostrani.exe: " + std::wstring(kServiceDisplayName) + L" (" + kServiceName + L")\n"
+  return ProgramAndVersion() + L": " + kServiceDisplayName + L" (" + kServiceName + L")\n"
          L"Starts backup_vostrani.exe, beside this program, at the scheduled hours and\n"
          L"when the central web service asks for a run.\n"
          L"\n"

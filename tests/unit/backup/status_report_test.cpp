@@ -13,6 +13,7 @@
 #include "backup/status_text.h"
 #include "base/ini_file.h"
 #include "core/utf.h"
+#include "core/version.h"
 #include "central_service.h"
 #include "platform/console.h"
 #include "platform/dialogs.h"
@@ -394,6 +395,14 @@ TEST(HelpCommand, GoesToTheConsoleOrWithoutOneIntoAnInformationDialog) {
   // A console 80 columns wide must not wrap it.
   std::wistringstream lines(HelpText());
   for (std::wstring line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << core::ToUtf8(line);
+}
+
+
+// Which build answered matters when several copies lie around a fleet.
+TEST(HelpAndStatusTexts, BeginWithTheProgramAndTheVersionItWasBuiltAs) {
+  const std::wstring first = L"SrvBackupVostrani.exe " + std::wstring(core::kProductVersion);
+  EXPECT_EQ(HelpText().substr(0, first.size() + 1), first + L":");
+  EXPECT_EQ(RenderStatus(StatusFacts{}).substr(0, first.size() + 1), first + L"\n");
 }
 
 
