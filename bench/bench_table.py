@@ -40,8 +40,9 @@ CONTROL_LIMIT_MS = 1000
 
 def memory_rows(wine, polls):
     rows = []
-    points = [("after start", "after_start"), (f"after {min(3, polls)} polls", "after_3_polls"),
-              (f"after {polls} polls", "after_all_polls")]
+    points = [("after start", "after_start"), (f"after {min(3, polls)} polls", "after_3_polls")]
+    if polls > 3:
+        points.append((f"after {polls} polls", "after_all_polls"))
     for kind, label in (("rss", "Resident"), ("private", "Private")):
         limit = MEMORY_LIMITS[kind]
         for when, key in points:
@@ -52,6 +53,8 @@ def memory_rows(wine, polls):
         service, minimal = wine["after_start"]["service"][kind], wine["after_start"]["minimal"][kind]
         rows.append((f"{label} memory after start, against the minimal service without user32 (MiB)",
                      f"{service / MIB:.1f}", f"{minimal / MIB:.1f}", ratio(service, minimal), "-", "-"))
+        if polls <= 3:
+            continue  # growth is read from poll 3 on
         service_growth = growth(wine["after_3_polls"]["service"][kind], wine["after_all_polls"]["service"][kind])
         window_growth = growth(wine["after_3_polls"]["window"][kind], wine["after_all_polls"]["window"][kind])
         rows.append((f"{label} memory growth, poll {min(3, polls)} to {polls}", f"{service_growth:+.1f} %",

@@ -31,7 +31,7 @@ def main():
     values = {
         "@VERSION@": version,
         "@STATUS_CODES@": block_after(text, "Exit codes of `/STATUS`", "exit codes of /STATUS"),
-        "@BENCH_TABLE@": block_after(bench, "Latest full run", "latest benchmark table"),
+        "@BENCH_TABLE@": block_after(bench, "Latest run", "latest benchmark table"),
     }
     out = open(guide, encoding="utf-8").read()
     for key, value in values.items():

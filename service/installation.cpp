@@ -36,6 +36,11 @@ class ScopedScHandle {
   platform::ScHandle handle_;
 };
 
+// Restart after a minute on the first and second failure, and count
+// failures again after a day: a crash must not leave a machine without
+// backups until the next boot.
+const platform::FailureActions kRecoveryActions{24 * 60 * 60, {60'000, 60'000}};
+
 void Call(const TServiceEvent& hook, TService& service) {
   if (hook) hook(&service);
 }
@@ -81,8 +86,6 @@ uint32_t CurrentFailureCode() {
 }
 
 }  // namespace
-
-const platform::FailureActions kRecoveryActions{24 * 60 * 60, {60'000, 60'000}};
 
 uint32_t StartTypeCode(const TService& service) {
   const TStartType start = service.StartType();

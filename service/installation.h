@@ -21,11 +21,6 @@ uint32_t StartTypeCode(const TService& service);
 // holds a blank, so no other program is started in its place.
 std::wstring ServiceCommand(const std::wstring& executable_path);
 
-// Restart after a minute on the first and second failure, and count
-// failures again after a day: a crash must not leave a machine without
-// backups until the next boot.
-extern const platform::FailureActions kRecoveryActions;
-
 // Creates the service with its hooks around; a failure raises, leaving no
 // half-registered service behind.
 void InstallService(TService& service, platform::ScHandle manager);
