@@ -141,9 +141,6 @@ void THTTPReqResp::ParseURL(const std::wstring& url) {
   if (!parts.ok())
     throw ESOAPHTTPException(
         core::Format(L"Invalid url '%s' - only supports 'http' and 'https' schemes", {url}));
-  if (parts.value().host.find_first_of(L"[]:") != std::wstring::npos)
-    throw ESOAPHTTPException(
-        core::Format(L"Invalid url '%s' - an IPv6 address is not supported; use a host name", {url}));
   url_host_ = parts.value().host;
   url_site_ = parts.value().path;
   url_port_ = parts.value().port;

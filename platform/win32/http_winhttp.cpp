@@ -375,7 +375,58 @@ class WinHttpConnection : public HttpConnection {
 
 }  // namespace
 
+namespace {
+
+// The fragment names a place in the answer; it is never sent.
+HttpUrl WithPathToSend(HttpUrl url) {
+  if (size_t hash = url.path.find(L'#'); hash != std::wstring::npos) url.path.erase(hash);
+  if (url.path.empty()) url.path = L"/";
+  return url;
+}
+
+bool IsAddressCharacter(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F') || c == L':' || c == L'.';
+}
+
+// Wine's WinHttpCrackUrl takes "[" for the host of "http://[::1]:8080/x".
+// The literal keeps its brackets: WinHttpConnect takes it so and writes the
+// Host header right.
+core::Result<HttpUrl> CrackBracketedHost(const std::wstring& url) {
+  const size_t scheme_end = url.find(L"://");
+  const size_t close = url.find(L']');
+  if (scheme_end == std::wstring::npos || close == std::wstring::npos || close < scheme_end + 5)
+    return Status::SystemError(err::kInvalidUrl);
+  const std::wstring scheme = url.substr(0, scheme_end);
+  HttpUrl result;
+  if (_wcsicmp(scheme.c_str(), L"https") == 0) result.secure = true;
+  else if (_wcsicmp(scheme.c_str(), L"http") != 0) return Status::SystemError(err::kUnrecognizedScheme);
+  result.host = url.substr(scheme_end + 3, close - scheme_end - 2);
+  if (!std::all_of(result.host.begin() + 1, result.host.end() - 1, IsAddressCharacter))
+    return Status::SystemError(err::kInvalidUrl);
+  size_t at = close + 1;
+  result.port = result.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+  if (at < url.size() && url[at] == L':') {
+    unsigned long port = 0;
+    size_t digits = 0;
+    for (++at; at < url.size() && url[at] >= L'0' && url[at] <= L'9' && digits < 6; ++at, ++digits)
+      port = port * 10 + (url[at] - L'0');
+    if (digits == 0 || port == 0 || port > 65535) return Status::SystemError(err::kInvalidUrl);
+    result.port = static_cast<uint16_t>(port);
+  }
+  if (at < url.size() && url[at] != L'/' && url[at] != L'?' && url[at] != L'#')
+    return Status::SystemError(err::kInvalidUrl);
+  result.path = url.substr(at);
+  return result;
+}
+
+}  // namespace
+
 core::Result<HttpUrl> WinHttpClient::crack_url(const std::wstring& url) {
+  if (const size_t scheme_end = url.find(L"://"); scheme_end != std::wstring::npos && url[scheme_end + 3] == L'[') {
+    auto result = CrackBracketedHost(url);
+    if (!result.ok()) return result;
+    return WithPathToSend(std::move(result.value()));
+  }
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
   parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = parts.dwSchemeLength =
@@ -394,10 +445,7 @@ core::Result<HttpUrl> WinHttpClient::crack_url(const std::wstring& url) {
   result.port = parts.nPort;
   result.path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
   if (parts.lpszExtraInfo) result.path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-  // The fragment names a place in the answer; it is never sent.
-  if (size_t hash = result.path.find(L'#'); hash != std::wstring::npos) result.path.erase(hash);
-  if (result.path.empty()) result.path = L"/";
-  return result;
+  return WithPathToSend(std::move(result));
 }
 
 core::Result<std::unique_ptr<HttpConnection>> WinHttpClient::connect(const HttpConnectOptions& options) {

@@ -49,7 +49,9 @@ void ShutDownConnectionsTo(const std::wstring& host, uint16_t port) {
   ADDRINFOW hints{};
   hints.ai_socktype = SOCK_STREAM;
   ADDRINFOW* found = nullptr;
-  if (GetAddrInfoW(host.c_str(), std::to_wstring(port).c_str(), &hints, &found) != 0) return;
+  const bool bracketed = host.size() > 2 && host.front() == L'[' && host.back() == L']';
+  const std::wstring name = bracketed ? host.substr(1, host.size() - 2) : host;
+  if (GetAddrInfoW(name.c_str(), std::to_wstring(port).c_str(), &hints, &found) != 0) return;
   std::vector<sockaddr_storage> servers;
   for (ADDRINFOW* a = found; a; a = a->ai_next) {
     sockaddr_storage s{};

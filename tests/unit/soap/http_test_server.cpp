@@ -43,8 +43,8 @@ std::string HttpReceived::Header(const std::string& name) const {
   return "";
 }
 
-HttpTestServer::HttpTestServer(Handler handler) : handler_(std::move(handler)) {
-  listener_ = net::ListenLoopback(port_);
+HttpTestServer::HttpTestServer(Handler handler, net::Family family) : handler_(std::move(handler)), family_(family) {
+  listener_ = net::ListenLoopback(port_, family);
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -62,7 +62,8 @@ HttpTestServer::~HttpTestServer() {
 }
 
 std::string HttpTestServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  const char* host = family_ == net::Family::IPv6 ? "[::1]" : "127.0.0.1";
+  return "http://" + std::string(host) + ":" + std::to_string(port_) + path;
 }
 
 std::vector<HttpReceived> HttpTestServer::Requests() {

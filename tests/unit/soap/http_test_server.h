@@ -54,7 +54,7 @@ struct HttpReceived {
 class HttpTestServer {
  public:
   using Handler = std::function<HttpReply(const HttpReceived&)>;
-  explicit HttpTestServer(Handler handler);
+  explicit HttpTestServer(Handler handler, net::Family family = net::Family::IPv4);
   ~HttpTestServer();
   HttpTestServer(const HttpTestServer&) = delete;
   HttpTestServer& operator=(const HttpTestServer&) = delete;
@@ -86,6 +86,7 @@ class HttpTestServer {
   std::mutex handler_mutex_;
   net::Socket listener_ = net::kNoSocket;
   int port_ = 0;
+  net::Family family_;
   std::atomic<bool> stopping_{false};
   std::atomic<int> connections_{0};
   std::atomic<int> open_{0};

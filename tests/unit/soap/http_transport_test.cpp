@@ -201,7 +201,8 @@ TEST_F(Transport, RefusesWhatItCannotSend) {
       {L"http://127.0.0.1/a b", L"Invalid url 'http://127.0.0.1/a b' - only supports 'http' and 'https' schemes"},
       {L"http://127.0.0.1\r\nX-Injected: yes/x",
        L"Invalid url 'http://127.0.0.1\\x0D\\x0AX-Injected: yes/x' - only supports 'http' and 'https' schemes"},
-      {L"http://[::1]:8080/x", L"Invalid url 'http://[::1]:8080/x' - an IPv6 address is not supported; use a host name"},
+      {L"http://[::1:8080/x", L"Invalid url 'http://[::1:8080/x' - only supports 'http' and 'https' schemes"},
+      {L"http://[::1]x/y", L"Invalid url 'http://[::1]x/y' - only supports 'http' and 'https' schemes"},
   };
   for (const auto& c : cases) {
     try {
@@ -219,6 +220,25 @@ TEST_F(Transport, RefusesWhatItCannotSend) {
   } catch (const ESOAPHTTPException& e) {
     EXPECT_EQ(e.Message(), L"No URL was specified for 'GET'");
   }
+}
+
+// "ServidorBackup" may name an IPv6 address; both clients must reach it and
+// name it in brackets in the Host header.
+TEST_F(Transport, ReachesAnIPv6LiteralWithItsBracketsInTheHostHeader) {
+  HttpTestServer v6(
+      [](const HttpReceived&) {
+        HttpReply reply;
+        reply.body = "<a/>";
+        return reply;
+      },
+      soap_test::net::Family::IPv6);
+  node.SetURL(Wide(v6.Url("/wsdl#part")));
+  std::string body;
+  node.Get(body);
+  EXPECT_EQ(body, "<a/>");
+  ASSERT_EQ(v6.Requests().size(), 1u);
+  EXPECT_EQ(v6.Requests()[0].RequestLine(), "GET /wsdl HTTP/1.1");
+  EXPECT_EQ(v6.Requests()[0].Header("Host"), "[::1]:" + std::to_string(v6.port()));
 }
 
 TEST_F(Transport, AServerThatIsDownIsReportedWithTheUrlAndAction) {

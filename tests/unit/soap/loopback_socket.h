@@ -8,8 +8,10 @@ namespace soap_test::net {
 using Socket = long long;
 inline constexpr Socket kNoSocket = -1;
 
-// A listening socket on 127.0.0.1 with an ephemeral port.
-Socket ListenLoopback(int& port);
+enum class Family { IPv4, IPv6 };
+
+// A listening socket on 127.0.0.1 (or ::1) with an ephemeral port.
+Socket ListenLoopback(int& port, Family family = Family::IPv4);
 // A connected client, or kNoSocket when none arrived within wait_ms.
 Socket Accept(Socket listener, int wait_ms);
 // Whether bytes (or the peer's close) wait to be received, within wait_ms.

@@ -10,16 +10,24 @@
 
 namespace soap_test::net {
 
-Socket ListenLoopback(int& port) {
-  int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(s, 16) != 0 ||
+Socket ListenLoopback(int& port, Family family) {
+  const bool v6 = family == Family::IPv6;
+  int s = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+  sockaddr_storage address{};
+  if (v6) {
+    auto& a = reinterpret_cast<sockaddr_in6&>(address);
+    a.sin6_family = AF_INET6;
+    a.sin6_addr = in6addr_loopback;
+  } else {
+    auto& a = reinterpret_cast<sockaddr_in&>(address);
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  }
+  socklen_t length = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+  if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(s, 16) != 0 ||
       ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0)
     throw std::runtime_error("loopback listener");
-  port = ntohs(address.sin_port);
+  port = ntohs(v6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port : reinterpret_cast<sockaddr_in&>(address).sin_port);
   return s;
 }
 
