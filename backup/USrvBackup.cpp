@@ -1,7 +1,9 @@
 #include "backup/USrvBackup.h"
 
+#include <algorithm>
 #include <atomic>
 
+#include "backup/backup_paths.h"
 #include "backup/request_poll.h"
 #include "backup/schedule.h"
 #include "backup/web_service_location.h"
@@ -146,6 +148,11 @@ void TTavSrvBackup::ServiceStart(service::TService*, bool& Started) {
     // Read only for a service that will run: a switched-off start stays
     // silent whatever else is stored. A refused host fails the start.
     PointHTTPRIOAt(CentralServerHost());
+    // A launch before this start, perhaps by an earlier process, settles
+    // whether an hour was missed; an unreadable record is no launch.
+    if (CatchUpMissed)
+      if (const std::optional<base::TDateTime> recorded = RecordedLaunch())
+        LastScheduledLaunch = std::max(LastScheduledLaunch, *recorded);
     // Arming here moves both timers to the service thread.
     Timer.SetEnabled(true);
     TimerWeb.SetEnabled(true);

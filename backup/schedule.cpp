@@ -12,6 +12,8 @@ namespace backup {
 
 bool ServiceEnabled = false;
 std::array<THourSlot, 24> HourSlots{};
+bool CatchUpMissed = false;
+base::TDateTime LastScheduledLaunch = 0;
 const std::array<std::wstring, 9> DayNames = {
     L"",       L"Domingo", L"Segunda", L"Ter\u00E7a",   L"Quarta",
     L"Quinta", L"Sexta",   L"S\u00E1bado", L"Todo Dia"};
@@ -23,6 +25,7 @@ core::ThreadChecker schedule_owner;
 constexpr wchar_t kSettingsKey[] = L"\\Software\\Tav7Backup";
 constexpr wchar_t kHoursKey[] = L"\\Software\\Tav7Backup\\Horarios";
 constexpr wchar_t kEveryDay[] = L"Todo Dia";
+constexpr wchar_t kCatchUp[] = L"RecuperarPerdidos";
 
 void LoadHours(base::RegistryAccessor& accessor, ScheduleReading& load, ScheduleAccess access) {
   // Outcome ignored: reads then hit the main key.
@@ -55,6 +58,7 @@ void RunFirstDueSlot(const ScheduleTickHooks& hooks, base::TDateTime now) {
   for (THourSlot& slot : HourSlots) {
     if (!slot.Enabled || slot.Hour != hour || today == slot.LastRunDate) continue;
     hooks.SetTimerEnabled(false);
+    LastScheduledLaunch = now;
     slot.Ran = hooks.RunScheduledBackup();
     // The date the launch started on: a launch that ends after midnight
     // must not cost that hour its run on the next day.
@@ -64,7 +68,40 @@ void RunFirstDueSlot(const ScheduleTickHooks& hooks, base::TDateTime now) {
   }
 }
 
+// Launches the run a missed hour is owed and marks that hour as run on its
+// date, so a clock set back into it does not launch it again.
+void CatchUpMissedRun(const ScheduleTickHooks& hooks) {
+  const base::TDateTime now = base::Now();
+  std::array<bool, 24> hours{};
+  for (int h = 0; h < 24; ++h) hours[h] = HourSlots[h].Enabled;
+  const std::optional<base::TDateTime> missed = MissedHour(hours, now, LastScheduledLaunch);
+  if (!missed) return;
+  THourSlot& slot = HourSlots[base::DecodeDateTime(*missed).hour];
+  // Launched on that date already, before a clock was set back.
+  if (slot.LastRunDate == base::DateOf(*missed)) return;
+  hooks.SetTimerEnabled(false);
+  LastScheduledLaunch = now;
+  slot.Ran = hooks.RunScheduledBackup();
+  slot.LastRunDate = base::DateOf(*missed);
+  hooks.SetTimerEnabled(true);
+}
+
 }  // namespace
+
+std::optional<base::TDateTime> MissedHour(const std::array<bool, 24>& hours, base::TDateTime now,
+                                          base::TDateTime lastLaunch) {
+  const int hour = base::DecodeDateTime(now).hour;
+  if (hours[hour]) return std::nullopt;
+  const base::TDateTime today = base::DateOf(now);
+  for (int step = 1; step < 24; ++step) {
+    const int h = (hour - step + 24) % 24;
+    if (!hours[h]) continue;
+    const base::TDateTime began = today - (hour - step < 0 ? 1 : 0) + base::EncodeTime(h, 0, 0, 0);
+    if (lastLaunch >= began) return std::nullopt;
+    return began;
+  }
+  return std::nullopt;
+}
 
 std::wstring HourValueName(int hour) {
   wchar_t name[8];
@@ -79,6 +116,7 @@ void LoadSchedule() {
   schedule_owner.Check("LoadSchedule");
   ScheduleReading load{ServiceEnabled, HourSlots};
   ReadSchedule(load, ScheduleAccess::Service);
+  if (load.KeyFound) CatchUpMissed = load.CatchUp;
 }
 
 void ReadSchedule(ScheduleReading& load, ScheduleAccess access) {
@@ -90,6 +128,9 @@ void ReadSchedule(ScheduleReading& load, ScheduleAccess access) {
   load.Enabled = load.Switch == L"S";
   for (int i = 1; i <= 8; ++i)
     if (accessor.ReadBool(DayNames[i])) load.AnyDay = true;
+  // Optional, unlike its neighbours; read before the hours move the
+  // accessor to their key.
+  load.CatchUp = accessor.ValueExists(kCatchUp) && accessor.ReadBool(kCatchUp);
   if (load.AnyDay) LoadHours(accessor, load, access);
   accessor.CloseKey();
 }
@@ -102,6 +143,7 @@ void ScheduleTick(const ScheduleTickHooks& hooks) {
     const std::wstring todayName = FirstThreeUpper(platform::host().locale->short_day_name(base::DayOfWeek(now)));
     if (EntryApplies(i, todayName)) RunFirstDueSlot(hooks, now);
   }
+  if (CatchUpMissed) CatchUpMissedRun(hooks);
 }
 
 }  // namespace backup

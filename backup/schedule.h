@@ -22,6 +22,12 @@ struct THourSlot {
 // Process-wide; touched only on the service thread once the service runs.
 extern bool ServiceEnabled;
 extern std::array<THourSlot, 24> HourSlots;
+// "RecuperarPerdidos": make up one scheduled run missed while the machine
+// was off or asleep. Off unless a load finds it non-zero.
+extern bool CatchUpMissed;
+// When the latest scheduled launch began, as far as the service knows: the
+// run log's at start, then this process's own; 0 for none.
+extern base::TDateTime LastScheduledLaunch;
 // The service claims the state for its thread as it starts; its module
 // releases it as it goes.
 void ClaimScheduleForThisThread();
@@ -44,6 +50,7 @@ struct ScheduleReading {
   bool KeyFound = false;
   std::optional<std::wstring> Switch;  // "SERVICO" as stored; none when missing
   bool AnyDay = false;
+  bool CatchUp = false;  // "RecuperarPerdidos" non-zero
 };
 
 // Who loads: the service, with full access, creating the "Horarios" key
@@ -61,7 +68,15 @@ struct ScheduleTickHooks {
 };
 
 // One 10-second tick: launches the first due enabled slot of the current
-// hour not yet run on today's date.
+// hour not yet run on today's date; then, with CatchUpMissed, the run a
+// missed hour is owed.
 void ScheduleTick(const ScheduleTickHooks& hooks);
+
+// The start of the hour a catch-up makes up at `now`: the latest enabled
+// hour before this one when this hour is not enabled and no launch began
+// since that hour did. None otherwise: an enabled current hour has its own
+// launch, and one run makes up any number of missed hours.
+std::optional<base::TDateTime> MissedHour(const std::array<bool, 24>& hours, base::TDateTime now,
+                                          base::TDateTime lastLaunch);
 
 }  // namespace backup

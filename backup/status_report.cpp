@@ -94,7 +94,11 @@ ScheduleFacts GatherScheduleFacts() {
   facts.any_day = load.AnyDay;
   for (int h = 0; h < 24; ++h) facts.hours[h] = slots[h].Enabled;
   facts.now = base::Now();
-  if (facts.load_failure.empty()) facts.next_launch = NextScheduledLaunch(facts.hours, facts.now);
+  facts.catch_up = load.CatchUp;
+  if (facts.load_failure.empty()) {
+    facts.next_launch = NextScheduledLaunch(facts.hours, facts.now);
+    if (facts.catch_up) facts.missed = MissedHour(facts.hours, facts.now, RecordedLaunch().value_or(0));
+  }
   return facts;
 }
 

@@ -31,6 +31,8 @@ struct ScheduleFacts {
   std::wstring load_failure;  // the message that would stop the start
   base::TDateTime now = 0;
   std::optional<base::TDateTime> next_launch;  // the date and hour
+  bool catch_up = false;                       // "RecuperarPerdidos"
+  std::optional<base::TDateTime> missed;       // the hour a start would make up
 };
 
 struct FileFacts {

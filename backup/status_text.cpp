@@ -98,6 +98,13 @@ std::wstring SwitchText(const ScheduleFacts& s) {
   return Quoted(*s.switch_value) + (s.enabled ? L": enabled" : L": disabled (only \"S\" enables)");
 }
 
+std::wstring CatchUpText(const ScheduleFacts& s) {
+  if (!s.catch_up) return L"off: an hour missed while the machine was off or asleep is not made up";
+  if (!s.missed) return L"on: no enabled hour missed";
+  return L"on: the " + LaunchTime(*s.missed) +
+         L" run has no launch recorded; a start makes it up at its first tick (about 10 s)";
+}
+
 void ScheduleSection(Lines& out, const ScheduleFacts& s) {
   out.Heading(L"Configuration (HKEY_LOCAL_MACHINE\\Software\\Tav7Backup, 32-bit view)");
   out.Fact(L"SERVICO", SwitchText(s));
@@ -106,6 +113,7 @@ void ScheduleSection(Lines& out, const ScheduleFacts& s) {
     return;
   }
   if (!s.key_found) return;
+  out.Fact(L"RecuperarPerdidos", CatchUpText(s));
   if (!s.any_day) {
     out.Fact(L"Hours", L"not loaded: every weekday value is 0, so no scheduled runs");
     return;
@@ -224,6 +232,9 @@ std::wstring HelpText() {
          L"      any non-zero loads the hours\n"
          L"    ServidorBackup: optional host of the central web service: a host name\n"
          L"      or an address only (no scheme, port or path)\n"
+         L"    RecuperarPerdidos: optional; non-zero makes up, once, the latest enabled\n"
+         L"      hour missed while the machine was off or asleep, at the first tick\n"
+         L"      after the start or the wake (EXECUTADO then shows that time)\n"
          L"  HKEY_LOCAL_MACHINE\\Software\\Tav7Backup\\Horarios:\n"
          L"    00:00 to 23:00: non-zero schedules a run in that hour\n"
          L"Beside this program: backup.ini, [EMPRESA] CNPJ (read at each poll, every\n"

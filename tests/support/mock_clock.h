@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "base/dates.h"
 #include "support/fakes.h"
 #include "timers/message_queue.h"
 
@@ -15,6 +16,13 @@ class MockClock : public FixedClock {
   void advance(uint64_t ms) {
     now_ms_ += ms;
     timers::WakeAllQueues();
+  }
+  // Time passing on the machine, awake or asleep: local time moves with the
+  // monotonic clock.
+  void pass(uint64_t ms) {
+    const platform::LocalTime t = base::DecodeDateTime(base::ToDateTime(local_now()) + ms / 86400000.0);
+    set(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    advance(ms);
   }
 
  private:

@@ -123,6 +123,9 @@ TEST_F(ScheduleLoad, BadValuesFailNamingTheValue) {
        L"Failed to get data for '07:00'"},
       {"switch of wrong type", [](platform::MemoryRegistryKeys& r) { r.set(kMain, L"SERVICO", reg_dword(1)); },
        L"Invalid data type for 'SERVICO'"},
+      {"catch-up of wrong type",
+       [](platform::MemoryRegistryKeys& r) { r.set(kMain, L"RecuperarPerdidos", reg_string(L"1")); },
+       L"Invalid data type for 'RecuperarPerdidos'"},
   };
   for (const auto& c : cases) {
     registry.clear();
@@ -132,6 +135,29 @@ TEST_F(ScheduleLoad, BadValuesFailNamingTheValue) {
     c.arrange(registry);
     EXPECT_EQ(LoadFailure(), c.message) << c.what;
   }
+}
+
+TEST_F(ScheduleLoad, CatchUpIsOnOnlyForANonZeroValueAndOptional) {
+  struct Case { const char* what; std::optional<uint32_t> value; bool on; } cases[] = {
+      {"missing", std::nullopt, false}, {"0", 0, false}, {"1", 1, true}, {"7", 7, true},
+  };
+  for (const auto& c : cases) {
+    registry.clear();
+    registry.set(kMain, L"SERVICO", reg_string(L"S"));
+    Weekdays({8});
+    Hours({9});
+    if (c.value) registry.set(kMain, L"RecuperarPerdidos", reg_dword(*c.value));
+    CatchUpMissed = !c.on;
+    EXPECT_EQ(LoadFailure(), L"") << c.what;
+    EXPECT_EQ(CatchUpMissed, c.on) << c.what;
+    EXPECT_TRUE(HourSlots[9].Enabled) << c.what;
+  }
+  // A later start that finds no key keeps it, as it keeps the rest.
+  registry.clear();
+  CatchUpMissed = true;
+  LoadSchedule();
+  EXPECT_TRUE(CatchUpMissed);
+  CatchUpMissed = false;
 }
 
 TEST_F(ScheduleLoad, HoursKeyThatCannotBeCreatedSendsReadsToTheMainKey) {

@@ -112,3 +112,109 @@ TEST(ScheduleThreadDeathTest, TickOffTheThreadThatClaimedTheScheduleAborts) {
   ScheduleTick({[] { return false; }, [](bool) {}});  // released: any thread again
 }
 #endif
+
+namespace {
+
+struct At {
+  uint16_t day, hour, minute, second = 0;
+};
+struct CatchUpCase {
+  const char* name;
+  std::vector<int> hours;
+  base::TDateTime recorded;  // the latest launch known at start; 0 for none
+  std::vector<At> ticks;     // December 2026
+  std::vector<int> on, off;  // launches per tick with the option on and off
+};
+
+}  // namespace
+
+// The option changes nothing else: with it off every case keeps the
+// launches of the written rule, tick for tick.
+TEST_F(ScheduleTickTest, MissedHourIsMadeUpOnceAndOnlyWithTheOption) {
+  const base::TDateTime yesterday9 = base::EncodeDate(2026, 12, 10) + base::EncodeTime(9, 0, 7, 0);
+  const CatchUpCase cases[] = {
+      {"off over the hour, then started", {9}, yesterday9, {{11, 10, 20}, {11, 10, 20, 10}, {11, 10, 59}, {11, 11, 30}},
+       {1, 0, 0, 0}, {0, 0, 0, 0}},
+      {"nothing recorded", {9}, 0, {{11, 10, 20}, {11, 10, 20, 10}}, {1, 0}, {0, 0}},
+      {"started within an enabled hour", {9, 10}, yesterday9, {{11, 10, 20}, {11, 10, 40}, {11, 11, 5}},
+       {1, 0, 0}, {1, 0, 0}},
+      {"asleep across the hour", {9}, yesterday9, {{11, 8, 50}, {11, 8, 50, 10}, {11, 10, 20}, {11, 10, 20, 10}},
+       {0, 0, 1, 0}, {0, 0, 0, 0}},
+      {"two missed hours", {8, 9}, base::EncodeDate(2026, 12, 10) + base::EncodeTime(8, 0, 5, 0),
+       {{11, 10, 20}, {11, 10, 30}, {11, 12, 0}}, {1, 0, 0}, {0, 0, 0}},
+      {"a launch recorded after the hour", {9}, base::EncodeDate(2026, 12, 11) + base::EncodeTime(9, 0, 7, 0),
+       {{11, 10, 20}}, {0}, {0}},
+      {"clock set back into a caught-up hour", {9}, yesterday9,
+       {{11, 10, 20}, {11, 9, 30}, {11, 10, 20, 10}, {11, 8, 30}}, {1, 0, 0, 0}, {0, 1, 0, 0}},
+      {"clock set back to a launch before a caught-up hour", {8, 9}, yesterday9,
+       {{11, 10, 20}, {11, 8, 30}, {11, 10, 20, 10}}, {1, 1, 0}, {0, 1, 0}},
+      {"missed before midnight", {23}, base::EncodeDate(2026, 12, 9) + base::EncodeTime(23, 0, 5, 0),
+       {{11, 0, 30}, {11, 22, 59}, {11, 23, 0}}, {1, 0, 1}, {0, 0, 1}},
+  };
+  for (const CatchUpCase& c : cases) {
+    for (const bool option : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (option ? ", on" : ", off"));
+      SetUp();
+      for (int h : c.hours) HourSlots[h].Enabled = true;
+      CatchUpMissed = option;
+      LastScheduledLaunch = c.recorded;
+      std::vector<int> launches;
+      for (const At& t : c.ticks) {
+        clock.set(2026, 12, t.day, t.hour, t.minute, t.second);
+        events.clear();
+        ScheduleTick(hooks);
+        launches.push_back(static_cast<int>(std::count(events.begin(), events.end(), "launch")));
+        if (launches.back() == 1) {
+          EXPECT_EQ(events, (std::vector<std::string>{"disarm", "launch", "arm"}));
+        }
+      }
+      EXPECT_EQ(launches, option ? c.on : c.off);
+    }
+  }
+  CatchUpMissed = false;
+  LastScheduledLaunch = 0;
+}
+
+TEST_F(ScheduleTickTest, CatchUpMarksTheMadeUpHourOnItsOwnDate) {
+  Enable({8, 9, 23});
+  CatchUpMissed = true;
+  LastScheduledLaunch = 0;
+  EXPECT_EQ(LaunchesAt(2026, 12, 11, 10, 20), 1);
+  EXPECT_EQ(HourSlots[9].LastRunDate, base::EncodeDate(2026, 12, 11));
+  EXPECT_TRUE(HourSlots[9].Ran);
+  EXPECT_EQ(HourSlots[8].LastRunDate, 0);  // the older missed hour is not run
+  EXPECT_EQ(LastScheduledLaunch, base::EncodeDate(2026, 12, 11) + base::EncodeTime(10, 20, 0, 0));
+  SetUp();
+  Enable({23});
+  LastScheduledLaunch = 0;
+  EXPECT_EQ(LaunchesAt(2026, 12, 11, 0, 30), 1);
+  EXPECT_EQ(HourSlots[23].LastRunDate, base::EncodeDate(2026, 12, 10));
+  CatchUpMissed = false;
+  LastScheduledLaunch = 0;
+}
+
+TEST(MissedHour, TheLatestEnabledHourBeforeThisOneWithoutALaunchSince) {
+  const base::TDateTime day = base::EncodeDate(2026, 12, 11);
+  auto hours = [](std::initializer_list<int> on) {
+    std::array<bool, 24> h{};
+    for (int i : on) h[i] = true;
+    return h;
+  };
+  auto at = [&](int h, int m) { return day + base::EncodeTime(h, m, 0, 0); };
+  struct {
+    const char* name;
+    std::array<bool, 24> hours;
+    base::TDateTime now, last;
+    std::optional<base::TDateTime> missed;
+  } cases[] = {
+      {"none enabled", hours({}), at(10, 0), 0, std::nullopt},
+      {"this hour enabled", hours({9, 10}), at(10, 30), 0, std::nullopt},
+      {"earlier today", hours({3, 9}), at(10, 30), 0, at(9, 0)},
+      {"yesterday", hours({22}), at(10, 30), 0, day - 1 + base::EncodeTime(22, 0, 0, 0)},
+      {"a launch exactly as it began", hours({9}), at(10, 30), at(9, 0), std::nullopt},
+      {"a launch just before it began", hours({9}), at(10, 30), at(9, 0) - base::EncodeTime(0, 0, 1, 0), at(9, 0)},
+      {"the only hour is this one, run yesterday", hours({10}), at(10, 30), day - 1 + base::EncodeTime(10, 0, 0, 0),
+       std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MissedHour(c.hours, c.now, c.last), c.missed) << c.name;
+}

@@ -165,6 +165,8 @@ class ServiceModule : public testing::Test {
     dispatched = false;
     ServiceEnabled = false;
     HourSlots = {};
+    CatchUpMissed = false;
+    LastScheduledLaunch = 0;
     service::ProcessStatusMemory() = {};
     process.exe = dir.file(L"SrvBackupVostrani.exe");
     clock.set(2026, 3, 25, 14, 0, 0);
@@ -180,6 +182,8 @@ class ServiceModule : public testing::Test {
     module.reset();
     ServiceEnabled = false;
     HourSlots = {};
+    CatchUpMissed = false;
+    LastScheduledLaunch = 0;
   }
 
   // "Todo Dia" and the 14:00 slot on, unless told otherwise.
@@ -227,6 +231,11 @@ class ServiceModule : public testing::Test {
     return texts;
   }
 };
+
+int LineCount(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
+}
 
 std::string FirstLine(const std::filesystem::path& file) {
   std::ifstream in(file);
@@ -398,6 +407,92 @@ TEST_F(ServiceModule, ScheduledRunStartsTheProgramOnceInItsHour) {
   EXPECT_EQ(process.ClassChanges(), 0u);  // a launch leaves the process priority class alone
   EXPECT_TRUE(LogTexts().empty());
 }
+
+// Hour 14 only; the last launch recorded the day before. With the option a
+// start after 15:00 makes up 14:00 at its first tick, and a sleep across the
+// next day's 14:00 makes that one up at the first tick after waking; nothing
+// else ever runs. Without it neither runs.
+class CatchUpModule : public ServiceModule, public testing::WithParamInterface<bool> {};
+
+TEST_P(CatchUpModule, MissedHourIsMadeUpOnceOnlyWhenAskedFor) {
+  const bool on = GetParam();
+  testing_support::MockClock mock;
+  mock.set(2026, 3, 25, 15, 20, 0);
+  platform::ScopedOverride<platform::Clock> use_mock{&platform::Host::clock, &mock};
+  Settings(L"S");
+  if (on) registry.set(kMain, L"RecuperarPerdidos", reg_dword(1));
+  base::TIniFile run_log(dir.file(L"LOGSrvBackup.ini"));
+  run_log.WriteString(L"BACKUP", L"EXECUTADO", L"24/03/2026 14:00:07");
+  const auto calls = PlaceRecordingProgram();
+  auto ticks_bring = [&](int ticks, int launches) {
+    for (int i = 0; i < ticks; ++i) {
+      mock.pass(10000);
+      std::this_thread::sleep_for(30ms);  // lets the service thread take the tick
+    }
+    return WaitUntil([&] { return LineCount(calls) == launches; }) && LineCount(calls) == launches;
+  };
+  Start();
+  ASSERT_TRUE(Reached(kRunning));
+  EXPECT_TRUE(ticks_bring(1, on ? 1 : 0));  // 15:20:10
+  EXPECT_TRUE(ticks_bring(6, on ? 1 : 0));
+  if (on) {
+    EXPECT_EQ(run_log.ReadString(L"BACKUP", L"EXECUTADO", L""), L"25/03/2026 15:20:10");
+  }
+  // Asleep from 15:21:10 to 13:50 the next day, then across 14:00 to 15:10.
+  mock.pass((22 * 60 + 29) * 60000);
+  EXPECT_TRUE(ticks_bring(1, on ? 1 : 0));
+  mock.pass(80 * 60000 - 10000);
+  EXPECT_TRUE(ticks_bring(1, on ? 2 : 0));
+  EXPECT_TRUE(ticks_bring(6, on ? 2 : 0));
+  if (on) {
+    EXPECT_EQ(run_log.ReadString(L"BACKUP", L"EXECUTADO", L"").substr(0, 16), L"26/03/2026 15:10");
+  }
+  Send(service::SERVICE_CONTROL_STOP);
+  ASSERT_TRUE(Finished());
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(ServiceModule, CatchUpModule, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "On" : "Off"; });
+
+// What the run log records at start settles whether 14:00 was missed; an
+// unreadable record is no launch: one catch-up, never a failed start.
+struct RecordCase {
+  const char* name;
+  const wchar_t* executed;
+  int launches;
+};
+class CatchUpRecord : public ServiceModule, public testing::WithParamInterface<RecordCase> {};
+
+TEST_P(CatchUpRecord, DecidesTheFirstTick) {
+  testing_support::MockClock mock;
+  mock.set(2026, 3, 25, 15, 20, 0);
+  platform::ScopedOverride<platform::Clock> use_mock{&platform::Host::clock, &mock};
+  Settings(L"S");
+  registry.set(kMain, L"RecuperarPerdidos", reg_dword(1));
+  base::TIniFile(dir.file(L"LOGSrvBackup.ini")).WriteString(L"BACKUP", L"EXECUTADO", GetParam().executed);
+  const auto calls = PlaceRecordingProgram();
+  Start();
+  ASSERT_TRUE(Reached(kRunning));
+  for (int i = 0; i < 4; ++i) {
+    mock.pass(10000);
+    std::this_thread::sleep_for(30ms);
+  }
+  if (GetParam().launches) {
+    EXPECT_TRUE(WaitUntil([&] { return LineCount(calls) == GetParam().launches; }));
+  }
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(LineCount(calls), GetParam().launches);
+  Send(service::SERVICE_CONTROL_STOP);
+  ASSERT_TRUE(Finished());
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(ServiceModule, CatchUpRecord,
+                         testing::Values(RecordCase{"Unreadable", L"ontem \u00E0 tarde", 1},
+                                         RecordCase{"Empty", L"", 1},
+                                         RecordCase{"AfterTheHour", L"25/03/2026 14:00:07", 0}),
+                         [](const testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
 
 // The module's polls reach the loopback central service through the real
 // proxy and HTTP client.

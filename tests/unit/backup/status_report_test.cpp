@@ -197,6 +197,7 @@ const Case kCases[] = {
      [](StatusWorld&) {},
      {L"  Installed: yes", L"  State: running", L"  Start type: automatic", L"  Registered path is this program: yes",
       L"  SERVICO: \"S\": enabled", L"  Hours: 14:00",
+      L"  RecuperarPerdidos: off: an hour missed while the machine was off or asleep is not made up",
       L"  Next scheduled launch: 25/03/2026 14:00 (this hour, unless already launched today)",
       L"  EXECUTADO: 24/03/2026 14:00:07", L"  ERRO: (none)", L"  CNPJ: 98765432000110",
       L"  ServidorBackup: 127.0.0.1", L"  WSDL: http://127.0.0.1:5660/VostraniKelvoP/Kelvo.dll/wsdl/IcoKelvo",
@@ -209,6 +210,34 @@ const Case kCases[] = {
      {L"  Hours: 09:00, 16:00", L"  Next scheduled launch: 25/03/2026 16:00"},
      0},
     {"the next hour tomorrow", [](StatusWorld& t) { t.Hours({9}); }, {L"  Next scheduled launch: 26/03/2026 09:00"}, 0},
+    {"catching up, and this hour has its own launch",
+     [](StatusWorld& t) { t.registry.set(kMain, L"RecuperarPerdidos", reg_dword(1)); },
+     {L"  RecuperarPerdidos: on: no enabled hour missed"},
+     0},
+    {"catching up an hour missed since the last launch",
+     [](StatusWorld& t) {
+       t.registry.set(kMain, L"RecuperarPerdidos", reg_dword(1));
+       t.Hours({9});
+     },
+     {L"  RecuperarPerdidos: on: the 25/03/2026 09:00 run has no launch recorded; a start makes it up at its first "
+      L"tick (about 10 s)"},
+     0},
+    {"catching up, EXECUTADO edited by hand",
+     [](StatusWorld& t) {
+       t.registry.set(kMain, L"RecuperarPerdidos", reg_dword(1));
+       t.Hours({13});
+       base::TIniFile(t.dir.file(L"LOGSrvBackup.ini")).WriteString(L"BACKUP", L"EXECUTADO", L"hoje");
+     },
+     {L"  RecuperarPerdidos: on: the 25/03/2026 13:00 run *"},
+     0},
+    {"catching up, launched since the missed hour began",
+     [](StatusWorld& t) {
+       t.registry.set(kMain, L"RecuperarPerdidos", reg_dword(1));
+       t.Hours({13});
+       base::TIniFile(t.dir.file(L"LOGSrvBackup.ini")).WriteString(L"BACKUP", L"EXECUTADO", L"25/03/2026 13:00:00");
+     },
+     {L"  RecuperarPerdidos: on: no enabled hour missed"},
+     0},
     {"no EXECUTADO yet, an old ERRO kept",
      [](StatusWorld& t) {
        std::filesystem::remove(t.dir.path() / "LOGSrvBackup.ini");
@@ -285,6 +314,10 @@ const Case kCases[] = {
        t.registry.set(kHours, L"7:00", reg_dword(1));
      },
      {L"  Load: fails with \"Failed to get data for '07:00'\": the service would not start"},
+     2},
+    {"RecuperarPerdidos wrongly typed",
+     [](StatusWorld& t) { t.registry.set(kMain, L"RecuperarPerdidos", reg_string(L"1")); },
+     {L"  Load: fails with \"Invalid data type for 'RecuperarPerdidos'\": the service would not start"},
      2},
     {"no Horarios key, which the service would create",
      [](StatusWorld& t) { t.Settings(); },

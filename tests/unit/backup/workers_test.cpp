@@ -104,6 +104,26 @@ TEST_F(Workers, TimestampUsesTheLocaleSeparators) {
   EXPECT_EQ(RunLogTimestamp(base::EncodeDate(2016, 3, 5) + base::EncodeTime(4, 3, 2, 0)), L"05.03.2016 04-03-02");
 }
 
+// What a launch wrote reads back as its time, whatever separators; any
+// other text is no launch at all.
+TEST_F(Workers, RecordedLaunchReadsBackWhatTheRunLogWrote) {
+  const base::TDateTime when = base::EncodeDate(2016, 3, 5) + base::EncodeTime(4, 3, 2, 0);
+  for (const wchar_t* seps : {L"/:", L".-"}) {
+    locale.date_sep = seps[0];
+    locale.time_sep = seps[1];
+    EXPECT_EQ(ParseRunLogTimestamp(RunLogTimestamp(when)), when);
+  }
+  for (const wchar_t* text : {L"", L"ontem", L"05/03/2016", L"05/03/2016 04:03:02 ", L"5/03/2016 04:03:02",
+                              L"31/02/2016 04:03:02", L"05/13/2016 04:03:02", L"05/03/2016 24:00:00",
+                              L"05/03/2016 04:60:02", L"05/03/0000 04:03:02", L"05/03/2016 04:03:0x",
+                              L"0503/2016 004:03:02", L"05/03/2016T04:03:02"})
+    EXPECT_EQ(ParseRunLogTimestamp(text), std::nullopt) << core::ToUtf8(text);
+  EXPECT_EQ(RecordedLaunch(), std::nullopt);  // no run log yet
+  PlaceProgram();
+  RunWorker<TThreadBackup>();
+  EXPECT_EQ(RecordedLaunch(), base::EncodeDate(2016, 3, 25) + base::EncodeTime(14, 0, 7, 0));
+}
+
 TEST_F(Workers, UnwritableRunLogStartsNothingAndSkipsTheSleep) {
   PlaceProgram();
   std::filesystem::create_directory(dir.path() / "LOGSrvBackup.ini");
