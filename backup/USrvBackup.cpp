@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "backup/backup_paths.h"
+#include "backup/run_log.h"
 #include "backup/request_poll.h"
 #include "backup/schedule.h"
 #include "backup/web_service_location.h"
@@ -11,7 +11,7 @@
 #include "platform/process_info.h"
 #include "service/service_thread.h"
 #include "soap/http_transport.h"
-#include "timers/message_queue.h"
+#include "event_loop/message_queue.h"
 
 namespace backup {
 namespace {
@@ -97,9 +97,9 @@ TTavSrvBackup::TTavSrvBackup(service::IServiceApplication* application) : TServi
   SetOnExecute([this](service::TService* s) { ServiceExecute(s); });
   SetAfterInstall([this](service::TService* s) { ServiceAfterInstall(s); });
   Timer.SetInterval(kScheduleIntervalMs);
-  Timer.SetOnTimer([this](timers::TComponent* s) { TimerTimer(s); });
+  Timer.SetOnTimer([this](core::TComponent* s) { TimerTimer(s); });
   TimerWeb.SetInterval(kPollIntervalMs);
-  TimerWeb.SetOnTimer([this](timers::TComponent* s) { TimerWebTimer(s); });
+  TimerWeb.SetOnTimer([this](core::TComponent* s) { TimerWebTimer(s); });
   soap::EnsureIcoKelvoRegistered();
   PointHTTPRIOAt(BuiltInServerHost());
   HTTPRIO.HTTPWebNode().UseUTF8InHeader = true;
@@ -201,20 +201,20 @@ void TTavSrvBackup::ServiceAfterInstall(service::TService*) {
 // service thread may be loading the schedule: such a tick does nothing.
 bool TTavSrvBackup::OnServiceThread() const {
   const uint32_t thread = ServiceThreadId();
-  return thread != 0 && thread == timers::CurrentThreadId();
+  return thread != 0 && thread == event_loop::CurrentThreadId();
 }
 
-void TTavSrvBackup::TimerTimer(timers::TComponent*) {
+void TTavSrvBackup::TimerTimer(core::TComponent*) {
   if (!OnServiceThread()) return;
   ScheduleTick({[this] { return RunScheduledBackup(); }, [this](bool on) { Timer.SetEnabled(on); }});
 }
 
-void TTavSrvBackup::TimerWebTimer(timers::TComponent*) {
+void TTavSrvBackup::TimerWebTimer(core::TComponent*) {
   if (OnServiceThread()) CheckKelvoRequest();
 }
 
 void TTavSrvBackup::CheckKelvoRequest() {
-  backup::CheckKelvoRequest({[this](bool on) { TimerWeb.SetEnabled(on); }, [this] { return HTTPRIO.GetIcoKelvo(); },
+  backup::RunRequestPoll({[this](bool on) { TimerWeb.SetEnabled(on); }, [this] { return HTTPRIO.GetIcoKelvo(); },
                              [this] { return RunKelvoBackup(); },
                              [this](bool on) {
                                if (on) HTTPRIO.StartBudget(backup::kPollWebBudgetMs);

@@ -10,7 +10,7 @@
 #include "backup/UThreadKelvo.h"
 #include "service/service.h"
 #include "soap/http_rio.h"
-#include "timers/timer.h"
+#include "event_loop/timer.h"
 
 namespace backup {
 
@@ -38,8 +38,8 @@ class TTavSrvBackup : public service::TService {
   void ServiceContinue(service::TService* Sender, bool& Continued);
   void ServiceExecute(service::TService* Sender);
   void ServiceAfterInstall(service::TService* Sender);
-  void TimerTimer(timers::TComponent* Sender);
-  void TimerWebTimer(timers::TComponent* Sender);
+  void TimerTimer(core::TComponent* Sender);
+  void TimerWebTimer(core::TComponent* Sender);
 
   // True when a worker ran to its end; each blocks until then.
   bool RunScheduledBackup();
@@ -52,8 +52,8 @@ class TTavSrvBackup : public service::TService {
   // The WSDL location drops the service and port names; they come back.
   void PointHTTPRIOAt(const std::wstring& host);
 
-  timers::TTimer Timer;
-  timers::TTimer TimerWeb;
+  event_loop::TTimer Timer;
+  event_loop::TTimer TimerWeb;
   soap::THTTPRIO HTTPRIO;
 
  private:

@@ -1,6 +1,8 @@
 #include "backup/UThreadBackup.h"
 
 #include "backup/backup_paths.h"
+#include "backup/backup_program.h"
+#include "backup/run_log.h"
 #include "core/exceptions.h"
 #include "base/ini_file.h"
 #include "platform/host.h"

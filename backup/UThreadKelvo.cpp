@@ -1,6 +1,6 @@
 #include "backup/UThreadKelvo.h"
 
-#include "backup/backup_paths.h"
+#include "backup/backup_program.h"
 #include "platform/host.h"
 #include "platform/process_info.h"
 

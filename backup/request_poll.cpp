@@ -63,7 +63,7 @@ bool RequestNamesInstallation(const std::wstring& answer, const std::wstring& co
   return requested == company || requested == kEveryInstallation;
 }
 
-void CheckKelvoRequest(const RequestPollHooks& hooks) {
+void RunRequestPoll(const RequestPollHooks& hooks) {
   const std::wstring company = ReadCompanyNumber();
   if (core::Trim(company).empty()) return;
   if (!NetworkReported()) return;

@@ -31,7 +31,7 @@ inline constexpr uint32_t kPollWebBudgetMs = 45000;
 // One poll: reads the company number, checks the network, asks the web
 // service and launches at most one requested run. Swallows every failure
 // of the web calls and the launch, and logs nothing.
-void CheckKelvoRequest(const RequestPollHooks& hooks);
+void RunRequestPoll(const RequestPollHooks& hooks);
 
 // "CNPJ" in section "EMPRESA" of "backup.ini", as the poll reads it.
 std::wstring ReadCompanyNumber();

@@ -20,7 +20,7 @@ void ShowToAdministrator(const std::wstring& text) {
 // as a verdict on the service.
 int RunStatusCommand(TTavSrvBackup& module) {
   try {
-    const StatusFacts facts = GatherStatus(module);
+    const StatusReportFacts facts = GatherStatus(module);
     ShowToAdministrator(RenderStatus(facts));
     return StatusExitCode(facts);
   } catch (...) {

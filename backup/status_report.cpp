@@ -4,10 +4,11 @@
 
 #include "backup/USrvBackup.h"
 #include "backup/backup_paths.h"
+#include "backup/run_log.h"
 #include "backup/request_poll.h"
 #include "backup/schedule.h"
 #include "backup/web_service_location.h"
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "base/ini_file.h"
 #include "core/text.h"
 #include "base/paths.h"
@@ -150,8 +151,8 @@ std::vector<AccessFacts> GatherAccessFacts() {
   return facts;
 }
 
-StatusFacts GatherStatus(TTavSrvBackup& module) {
-  StatusFacts facts;
+StatusReportFacts GatherStatus(TTavSrvBackup& module) {
+  StatusReportFacts facts;
   facts.service = GatherServiceFacts();
   facts.schedule = GatherScheduleFacts();
   facts.files = GatherFileFacts();
@@ -188,7 +189,7 @@ void JudgeService(const ServiceFacts& s, Verdicts& v) {
   if (s.state.current_state != kRunning) v.nothing_runs.push_back(L"the service is " + StateWords(s.state.current_state));
 }
 
-void JudgeConfiguration(const StatusFacts& f, Verdicts& v) {
+void JudgeConfiguration(const StatusReportFacts& f, Verdicts& v) {
   if (!f.schedule.load_failure.empty()) v.nothing_runs.push_back(L"the configuration fails to load, so the service cannot start");
   else if (!f.schedule.enabled) v.nothing_runs.push_back(L"SERVICO is not \"S\", so the service does not start");
   if (!f.web.host.failure.empty()) v.nothing_runs.push_back(L"ServidorBackup is refused, so the service cannot start");
@@ -221,7 +222,7 @@ void JudgeAccess(const std::vector<AccessFacts>& access, Verdicts& v) {
 
 }  // namespace
 
-Verdicts Judge(const StatusFacts& facts) {
+Verdicts Judge(const StatusReportFacts& facts) {
   Verdicts v;
   JudgeService(facts.service, v);
   JudgeConfiguration(facts, v);
@@ -234,7 +235,7 @@ Verdicts Judge(const StatusFacts& facts) {
   return v;
 }
 
-int StatusExitCode(const StatusFacts& facts) { return Judge(facts).exit_code; }
+int StatusExitCode(const StatusReportFacts& facts) { return Judge(facts).exit_code; }
 
 std::vector<std::wstring> AccessWarnings() {
   Verdicts v;

@@ -70,7 +70,7 @@ struct AccessFacts {
   core::Result<std::vector<std::wstring>> writers = std::vector<std::wstring>{};
 };
 
-struct StatusFacts {
+struct StatusReportFacts {
   ServiceFacts service;
   ScheduleFacts schedule;
   FileFacts files;
@@ -92,7 +92,7 @@ FileFacts GatherFileFacts();
 // server hands out once, and the service would never run it.
 WebFacts GatherWebFacts(TTavSrvBackup& module);
 std::vector<AccessFacts> GatherAccessFacts();
-StatusFacts GatherStatus(TTavSrvBackup& module);
+StatusReportFacts GatherStatus(TTavSrvBackup& module);
 
 // What the facts mean for the two triggers, each reason in plain words.
 struct Verdicts {
@@ -104,10 +104,10 @@ struct Verdicts {
   std::vector<std::wstring> warnings;
   int exit_code = kStatusOk;
 };
-Verdicts Judge(const StatusFacts& facts);
+Verdicts Judge(const StatusReportFacts& facts);
 // The warnings of the access check alone, as an install reports them.
 std::vector<std::wstring> AccessWarnings();
-int StatusExitCode(const StatusFacts& facts);
+int StatusExitCode(const StatusReportFacts& facts);
 // "OK", "WARNING", "CRITICAL" or "UNKNOWN".
 std::wstring StatusName(int exit_code);
 

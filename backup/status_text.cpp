@@ -1,9 +1,9 @@
 #include "backup/status_text.h"
 
 #include "backup/USrvBackup.h"
-#include "backup/backup_paths.h"
+#include "backup/run_log.h"
 #include "backup/schedule.h"
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "core/text.h"
 #include "core/version.h"
 #include "platform/host.h"
@@ -198,7 +198,7 @@ void ResultSection(Lines& out, const Verdicts& v) {
 
 }  // namespace
 
-std::wstring RenderStatus(const StatusFacts& facts) {
+std::wstring RenderStatus(const StatusReportFacts& facts) {
   Lines out;
   out.Heading(ProgramAndVersion());
   ServiceSection(out, facts.service);

@@ -9,7 +9,7 @@ namespace backup {
 
 // Lines ended by "\n"; one fact per line, "Name: value", so that the report
 // can be read by eye and searched by tools.
-std::wstring RenderStatus(const StatusFacts& facts);
+std::wstring RenderStatus(const StatusReportFacts& facts);
 
 std::wstring HelpText();
 

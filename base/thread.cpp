@@ -1,6 +1,6 @@
 #include "base/thread.h"
 
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "platform/host.h"
 
 namespace base {

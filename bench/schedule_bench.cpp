@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "backup/backup_paths.h"
+#include "backup/run_log.h"
 #include "backup/schedule.h"
 #include "base/ini_file.h"
 #include "platform/host.h"

@@ -35,10 +35,10 @@
 #include "central_service.h"
 #include "platform/host.h"
 #include "platform/process_info.h"
-#include "platform/sim/memory_registry_keys.h"
-#include "platform/sim/recorded_event_log.h"
-#include "platform/sim/simulated_connectivity.h"
-#include "platform/sim/simulated_service_control.h"
+#include "platform/sim/registry_keys.h"
+#include "platform/sim/event_log.h"
+#include "platform/sim/connectivity.h"
+#include "platform/sim/service_control.h"
 #include "platform/clock.h"
 #include "service/service.h"
 
@@ -229,7 +229,7 @@ int main(int argc, char** argv) {
   std::atomic<int> ticks{0};
   module->Timer.SetInterval(polls ? kHourMs : period);
   module->TimerWeb.SetInterval(polls ? period : kHourMs);
-  module->Timer.SetOnTimer([&](timers::TComponent* sender) {
+  module->Timer.SetOnTimer([&](core::TComponent* sender) {
     ++ticks;
     module->TimerTimer(sender);
   });

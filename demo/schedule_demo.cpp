@@ -6,6 +6,7 @@
 
 #include "backup/UThreadBackup.h"
 #include "backup/backup_paths.h"
+#include "backup/run_log.h"
 #include "backup/schedule.h"
 #include "base/dates.h"
 #include "core/exceptions.h"

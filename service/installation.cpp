@@ -1,6 +1,6 @@
 #include "service/installation.h"
 
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "core/format.h"
 #include "base/paths.h"
 #include "platform/dialogs.h"

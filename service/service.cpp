@@ -2,13 +2,13 @@
 
 #include <exception>
 
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "core/format.h"
 #include "core/text.h"
 #include "platform/host.h"
 #include "service/service_thread.h"
-#include "service/status_report.h"
-#include "timers/message_queue.h"
+#include "service/service_status.h"
+#include "event_loop/message_queue.h"
 
 namespace service {
 
@@ -81,8 +81,8 @@ uint32_t TService::ControlsAccepted() const {
 }
 
 void TService::ReportStatus() {
-  const platform::ServiceStatus status = BuildStatusReport(
-      {FStatus, ServiceTypeCode(), ControlsAccepted(), FErrCode, FWin32ErrorCode, FWaitHint}, ProcessStatusMemory());
+  const platform::ServiceStatus status = BuildServiceStatus(
+      {FStatus, ServiceTypeCode(), ControlsAccepted(), FErrCode, FWin32ErrorCode, FWaitHint}, ProcessCheckPointMemory());
   const core::Status reported = platform::host().service_control->set_status(FStatusHandle, status);
   if (!reported.ok()) LogMessage(base::SysErrorMessage(reported.code()));
 }
@@ -134,7 +134,7 @@ void TService::LogFailure(const std::wstring& operation) {
 // paused service thread: it waits on its queue for the next request.
 void TService::PostControlRequest(uint32_t CtrlCode) {
   if (const uint32_t thread = FServiceThreadId) {
-    timers::PostToThread(thread, CM_SERVICE_CONTROL_CODE, CtrlCode, 0);
+    event_loop::PostToThread(thread, CM_SERVICE_CONTROL_CODE, CtrlCode, 0);
   }
 }
 
@@ -155,7 +155,7 @@ bool TService::HandlePause() {
     // Only the service thread parks itself; nothing else may be held here.
     // A pause taken in the final drain after a stop must not park: nothing
     // would ever wake the thread, and stopped would never be reported.
-    if (FServiceThread && !FServiceThread->Terminated() && FServiceThread->ThreadID() == timers::CurrentThreadId())
+    if (FServiceThread && !FServiceThread->Terminated() && FServiceThread->ThreadID() == event_loop::CurrentThreadId())
       FServiceThread->Park();
   }
   return paused;

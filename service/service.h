@@ -10,7 +10,7 @@
 #include "platform/service_control.h"
 #include "service/event_logger.h"
 #include "service/service_types.h"
-#include "timers/component.h"
+#include "core/component.h"
 
 namespace service {
 
@@ -25,7 +25,7 @@ class IServiceApplication {
   virtual int ServiceCount() const = 0;
 };
 
-class TService : public timers::TComponent {
+class TService : public core::TComponent {
  public:
   explicit TService(std::wstring name, IServiceApplication* application = nullptr);
   ~TService() override;

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "base/paths.h"
 #include "core/text.h"
 #include "platform/dialogs.h"
@@ -11,7 +11,7 @@
 #include "platform/service_control.h"
 #include "service/administrator_message.h"
 #include "service/installation.h"
-#include "timers/message_queue.h"
+#include "event_loop/message_queue.h"
 
 namespace service {
 
@@ -37,7 +37,7 @@ std::wstring CurrentExceptionClassName() {
 // Without a visible window station (a service) nobody could close the box
 // and the process would never end: the text goes to the event log instead.
 void ShowUnhandledException() {
-  const std::wstring text = timers::UnhandledExceptionText(CurrentExceptionClassName(), ExecutableFileName(), 0,
+  const std::wstring text = event_loop::UnhandledExceptionText(CurrentExceptionClassName(), ExecutableFileName(), 0,
                                                            CurrentExceptionMessage());
   TellAdministrator(L"Application Error", text, platform::DialogIcon::Error);
 }
@@ -61,7 +61,7 @@ std::vector<std::wstring> CommandLineArguments(const std::wstring& command_line)
   }
 }
 
-TServiceStartThread::TServiceStartThread(std::vector<TService*> services, timers::WindowHandle quit_window)
+TServiceStartThread::TServiceStartThread(std::vector<TService*> services, event_loop::WindowHandle quit_window)
     : TThread(false), FServices(std::move(services)), FQuitWindow(quit_window) {
   for (TService* s : FServices) FServiceStartTable.push_back(s->Name());
   Start();
@@ -71,20 +71,20 @@ void TServiceStartThread::Execute() {
   NameThreadForDebugging("service start");
   // The main loop ends with the dispatcher, however the dispatcher ends.
   struct QuitWhenDone {
-    timers::WindowHandle window;
-    ~QuitWhenDone() { timers::PostToWindow(window, timers::WM_QUIT, 0, 0); }
+    event_loop::WindowHandle window;
+    ~QuitWhenDone() { event_loop::PostToWindow(window, event_loop::WM_QUIT, 0, 0); }
   } quit{FQuitWindow};
   const core::Status dispatched = platform::host().service_control->run_dispatcher(
       FServiceStartTable, [this](const std::vector<std::wstring>& arguments) { ServiceEntry(FServices, arguments); });
   FReturnValue = dispatched.code();
 }
 
-TServiceApplication::TServiceApplication(timers::TApplication& application)
+TServiceApplication::TServiceApplication(event_loop::TApplication& application)
     : FApplication(application),
       FCommandLine(platform::host().process->command_line()),
       FEventLogger(ExecutableFileName()) {
   // A user's logging off must not end the services' process.
-  FApplication.HookMainWindow([](const timers::TMessage& m) { return m.message == timers::WM_ENDSESSION; });
+  FApplication.HookMainWindow([](const event_loop::TMessage& m) { return m.message == event_loop::WM_ENDSESSION; });
 }
 
 TServiceApplication::~TServiceApplication() { ReleaseAtExit(); }
@@ -138,7 +138,7 @@ void TServiceApplication::TellInstallWarnings() {
 }
 
 void TServiceApplication::RunServices() {
-  FApplication.OnException = [this](timers::TComponent*, const std::exception& e) {
+  FApplication.OnException = [this](core::TComponent*, const std::exception& e) {
     LogUnhandledException(core::ExceptionMessage(e));
   };
   auto start_thread = std::make_unique<TServiceStartThread>(Services(), FApplication.Handle());
@@ -165,7 +165,7 @@ void TServiceApplication::ReleaseAtExit() {
 
 int RunServiceProcess(const std::function<void(TServiceApplication&)>& create_forms) {
   try {
-    timers::TApplication application;
+    event_loop::TApplication application;
     TServiceApplication service_application(application);
     int exit_code = 0;
     try {

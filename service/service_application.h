@@ -12,7 +12,7 @@
 #include "base/thread.h"
 #include "service/event_logger.h"
 #include "service/service.h"
-#include "timers/application.h"
+#include "event_loop/application.h"
 
 namespace service {
 
@@ -24,7 +24,7 @@ std::vector<std::wstring> CommandLineArguments(const std::wstring& command_line)
 // the quit message to `quit_window`.
 class TServiceStartThread : public base::TThread {
  public:
-  TServiceStartThread(std::vector<TService*> services, timers::WindowHandle quit_window);
+  TServiceStartThread(std::vector<TService*> services, event_loop::WindowHandle quit_window);
   ~TServiceStartThread() override { TerminateAndWait(); }
   // 0, or the dispatcher's error code once the thread has ended.
   uint32_t ReturnValue() const { return FReturnValue; }
@@ -35,15 +35,15 @@ class TServiceStartThread : public base::TThread {
  private:
   std::vector<TService*> FServices;
   std::vector<std::wstring> FServiceStartTable;
-  timers::WindowHandle FQuitWindow;
+  event_loop::WindowHandle FQuitWindow;
   std::atomic<uint32_t> FReturnValue{0};
 };
 
-class TServiceApplication : public timers::TComponent, public IServiceApplication {
+class TServiceApplication : public core::TComponent, public IServiceApplication {
  public:
   // Takes the command line of the process; the event log source is the
   // executable's file name.
-  explicit TServiceApplication(timers::TApplication& application);
+  explicit TServiceApplication(event_loop::TApplication& application);
   ~TServiceApplication() override;
   TServiceApplication(const TServiceApplication&) = delete;
   TServiceApplication& operator=(const TServiceApplication&) = delete;
@@ -90,14 +90,14 @@ class TServiceApplication : public timers::TComponent, public IServiceApplicatio
   void RunServices();
   void TellInstallWarnings();
 
-  timers::TApplication& FApplication;
+  event_loop::TApplication& FApplication;
   bool FDelayInitialize = false;
   bool FInitialized = false;
   int FExitCode = 0;
   std::wstring FCommandLine;
   std::mutex FLogMutex;
   TEventLogger FEventLogger;
-  std::vector<std::unique_ptr<timers::TComponent>> FComponents;
+  std::vector<std::unique_ptr<core::TComponent>> FComponents;
 };
 
 // The whole process after the platform set is installed: the application

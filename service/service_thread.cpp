@@ -2,7 +2,7 @@
 
 #include "core/format.h"
 #include "service/service.h"
-#include "timers/message_queue.h"
+#include "event_loop/message_queue.h"
 
 namespace service {
 
@@ -19,7 +19,7 @@ const wchar_t* OperationWord(uint32_t code) {
   }
 }
 
-bool IsControlRequest(const timers::TMessage& m) { return m.window == 0 && m.message == CM_SERVICE_CONTROL_CODE; }
+bool IsControlRequest(const event_loop::TMessage& m) { return m.window == 0 && m.message == CM_SERVICE_CONTROL_CODE; }
 
 }  // namespace
 
@@ -27,7 +27,7 @@ void TServiceThread::Execute() {
   owner_.Claim();
   // The queue exists before anything is reported, so requests sent from
   // then on wait in it.
-  timers::EnsureMessageQueue();
+  event_loop::EnsureMessageQueue();
   try {
     IServiceApplication* app = FService->Application();
     if (app && app->DelayInitialize()) app->Initialize();
@@ -52,14 +52,14 @@ void TServiceThread::ProcessRequests(bool WaitForMessage) {
   owner_.Check("TServiceThread::ProcessRequests");
   for (;;) {
     if (WaitForMessage && Terminated()) return;
-    timers::TMessage message;
+    event_loop::TMessage message;
     if (WaitForMessage) {
-      if (!timers::TakeMessage(message)) return;
-    } else if (!timers::TryTakeMessage(message)) {
+      if (!event_loop::TakeMessage(message)) return;
+    } else if (!event_loop::TryTakeMessage(message)) {
       return;
     }
     if (IsControlRequest(message)) HandleControlRequest(static_cast<uint32_t>(message.wparam));
-    else timers::DispatchToWindow(message);
+    else event_loop::DispatchToWindow(message);
   }
 }
 
@@ -94,7 +94,7 @@ void TServiceThread::HandleControlRequest(uint32_t code) {
 void TServiceThread::Park() {
   owner_.Check("TServiceThread::Park");
   parked_ = true;
-  timers::ParkUntil(IsControlRequest);
+  event_loop::ParkUntil(IsControlRequest);
   parked_ = false;
 }
 

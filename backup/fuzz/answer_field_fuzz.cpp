@@ -15,7 +15,7 @@
 
 namespace {
 
-using fuzz_support::Violation;
+using testing_support::Violation;
 
 class SeparatorLocale : public platform::Locale {
  public:
@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t n = data[0] % 8;
   locale.separator = kSeparators[(data[0] >> 3) % std::size(kSeparators)];
   const uint8_t* at = data + 1;
-  const std::wstring answer = fuzz_support::WideText(at, data + size);
+  const std::wstring answer = testing_support::WideText(at, data + size);
 
   CheckPipeField(n, answer);
   const std::wstring field = backup::PipeField(1, answer);

@@ -1,4 +1,4 @@
-#include "platform/sim/memory_registry_keys.h"
+#include "platform/sim/registry_keys.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/base_services.h"
 

@@ -1,8 +1,8 @@
 #include "platform/posix/backend.h"
 #include "platform/posix/service_services.h"
-#include "platform/sim/recorded_event_log.h"
-#include "platform/sim/simulated_service_control.h"
-#include "platform/sim/simulated_service_database.h"
+#include "platform/sim/event_log.h"
+#include "platform/sim/service_control.h"
+#include "platform/sim/service_database.h"
 
 namespace platform::posix {
 

@@ -1,7 +1,7 @@
 #include "platform/posix/backend.h"
-#include "platform/posix/http_curl.h"
-#include "platform/posix/xml_libxml2.h"
-#include "platform/sim/simulated_connectivity.h"
+#include "platform/posix/http.h"
+#include "platform/posix/xml_parser.h"
+#include "platform/sim/connectivity.h"
 
 namespace platform::posix {
 

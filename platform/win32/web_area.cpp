@@ -1,7 +1,7 @@
 #include "platform/win32/backend.h"
-#include "platform/win32/connectivity_win32.h"
-#include "platform/win32/http_winhttp.h"
-#include "platform/win32/xml_xmllite.h"
+#include "platform/win32/connectivity.h"
+#include "platform/win32/http.h"
+#include "platform/win32/xml_parser.h"
 
 namespace platform::win32 {
 

@@ -11,11 +11,11 @@
 #include "platform/process_info.h"
 #include "service/service_application.h"
 #include "tests/support/fuzz_text.h"
-#include "timers/application.h"
+#include "event_loop/application.h"
 
 namespace {
 
-using fuzz_support::Violation;
+using testing_support::Violation;
 
 class ProcessWithCommandLine : public platform::ProcessInfo {
  public:
@@ -106,14 +106,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* at = data;
   const uint8_t* const end = data + size;
-  const std::wstring name = fuzz_support::WideText(at, end, '\n');
+  const std::wstring name = testing_support::WideText(at, end, '\n');
   if (at < end) ++at;
-  process.line = fuzz_support::WideText(at, end);
+  process.line = testing_support::WideText(at, end);
 
   const std::vector<std::wstring> arguments = service::CommandLineArguments(process.line);
   CheckSplit(process.line, arguments);
 
-  timers::TApplication application;
+  event_loop::TApplication application;
   service::TServiceApplication app(application);
   CheckSwitch(app, arguments, name);
   for (const wchar_t* known : {L"INSTALL", L"UNINSTALL", L"SILENT", L"STATUS", L"HELP", L"?"})

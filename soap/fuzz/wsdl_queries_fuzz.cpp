@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "platform/host.h"
 #include "platform/http.h"
 #include "soap/wsdl.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace fuzz_support {
+namespace testing_support {
 
 inline constexpr uint8_t kWideEscape = 0xFF;
 
@@ -47,4 +47,4 @@ inline std::string Escaped(const std::wstring& text) {
   std::abort();
 }
 
-}  // namespace fuzz_support
+}  // namespace testing_support

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace test_support {
+namespace testing_support {
 
 class Journal {
  public:
@@ -31,4 +31,4 @@ class Journal {
   std::vector<std::string> events_;
 };
 
-}  // namespace test_support
+}  // namespace testing_support

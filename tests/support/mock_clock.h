@@ -6,7 +6,7 @@
 
 #include "base/dates.h"
 #include "support/fakes.h"
-#include "timers/message_queue.h"
+#include "event_loop/message_queue.h"
 
 namespace testing_support {
 
@@ -15,7 +15,7 @@ class MockClock : public FixedClock {
   uint64_t monotonic_ms() override { return now_ms_; }
   void advance(uint64_t ms) {
     now_ms_ += ms;
-    timers::WakeAllQueues();
+    event_loop::WakeAllQueues();
   }
   // Time passing on the machine, awake or asleep: local time moves with the
   // monotonic clock.

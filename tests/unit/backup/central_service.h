@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "http_test_server.h"
+#include "support/http_test_server.h"
 #include "platform/http.h"
-#include "wsdl_documents.h"
+#include "support/wsdl_documents.h"
 
 namespace backup_test {
 
@@ -16,14 +16,14 @@ namespace backup_test {
 // answered or left hanging.
 class CentralService {
  public:
-  CentralService() : server_([this](const soap_test::HttpReceived& r) { return Serve(r); }) {}
+  CentralService() : server_([this](const testing_support::HttpReceived& r) { return Serve(r); }) {}
   void Request(const std::string& busca) {
     std::lock_guard lock(mutex_);
     busca_ = busca;
   }
   void Hang() { hang_ = true; }
   int port() const { return server_.port(); }
-  soap_test::HttpTestServer& server() { return server_; }
+  testing_support::HttpTestServer& server() { return server_; }
   // The SOAPAction of every call received, in order.
   std::vector<std::string> Actions() {
     std::vector<std::string> actions;
@@ -38,12 +38,12 @@ class CentralService {
            "<SOAP-ENV:Body><NS1:" + op + "Response xmlns:NS1=\"urn:coKelvoIntf-IcoKelvo\"><return>" + value +
            "</return></NS1:" + op + "Response></SOAP-ENV:Body></SOAP-ENV:Envelope>";
   }
-  soap_test::HttpReply Serve(const soap_test::HttpReceived& r) {
-    soap_test::HttpReply reply;
+  testing_support::HttpReply Serve(const testing_support::HttpReceived& r) {
+    testing_support::HttpReply reply;
     if (r.RequestLine().rfind("GET ", 0) == 0) {
-      reply.body = soap_test::Wsdl(server_.Url("/soap/IcoKelvo"));
+      reply.body = testing_support::Wsdl(server_.Url("/soap/IcoKelvo"));
     } else if (hang_) {
-      reply.mode = soap_test::HttpReply::Mode::Hang;
+      reply.mode = testing_support::HttpReply::Mode::Hang;
     } else if (r.Header("SOAPAction").find("TestaConexao") != std::string::npos) {
       reply.body = Answer("TestaConexao", "OK");
     } else {
@@ -56,7 +56,7 @@ class CentralService {
   std::mutex mutex_;
   std::string busca_;
   std::atomic<bool> hang_{false};
-  soap_test::HttpTestServer server_;
+  testing_support::HttpTestServer server_;
 };
 
 // The real HTTP client, with connections to the WSDL's fixed port 5660

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "support/journal.h"
 #include "soap/IcoKelvo1.h"
 
 namespace backup_test {
 
-using test_support::Journal;
+using testing_support::Journal;
 
 // Hands out the interface as the proxy would, released when the poll
 // drops it.

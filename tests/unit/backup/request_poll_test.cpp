@@ -6,7 +6,7 @@
 #include "backup/request_poll.h"
 #include "fake_kelvo.h"
 #include "platform/host.h"
-#include "platform/sim/simulated_connectivity.h"
+#include "platform/sim/connectivity.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 
@@ -44,7 +44,7 @@ class RequestPoll : public testing::Test {
 
   Events Poll() {
     journal.Clear();
-    CheckKelvoRequest({[this](bool on) { journal.Add(on ? "arm" : "disarm"); },
+    RunRequestPoll({[this](bool on) { journal.Add(on ? "arm" : "disarm"); },
                        [this] { return kelvo.Obtain(); },
                        [this] {
                          journal.Add("launch");
@@ -191,7 +191,7 @@ TEST_F(RequestPoll, TheWebBudgetCoversTheCallsAndEndsBeforeTheLaunch) {
   Company("11222333000181");
   auto poll = [&] {
     journal.Clear();
-    CheckKelvoRequest({[this](bool on) { journal.Add(on ? "arm" : "disarm"); }, [this] { return kelvo.Obtain(); },
+    RunRequestPoll({[this](bool on) { journal.Add(on ? "arm" : "disarm"); }, [this] { return kelvo.Obtain(); },
                        [this] {
                          journal.Add("launch");
                          return true;

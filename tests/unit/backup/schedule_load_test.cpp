@@ -4,7 +4,7 @@
 
 #include "backup/schedule.h"
 #include "platform/host.h"
-#include "platform/sim/memory_registry_keys.h"
+#include "platform/sim/registry_keys.h"
 #include "support/failure.h"
 
 using namespace backup;

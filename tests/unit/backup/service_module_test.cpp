@@ -19,17 +19,17 @@
 #include "central_service.h"
 #include "platform/host.h"
 #include "platform/http.h"
-#include "platform/sim/memory_registry_keys.h"
-#include "platform/sim/recorded_event_log.h"
-#include "platform/sim/simulated_connectivity.h"
-#include "platform/sim/simulated_service_control.h"
+#include "platform/sim/registry_keys.h"
+#include "platform/sim/event_log.h"
+#include "platform/sim/connectivity.h"
+#include "platform/sim/service_control.h"
 #include "platform/threads.h"
-#include "service/status_report.h"
+#include "service/service_status.h"
 #include "soap/http_transport.h"
 #include "support/fakes.h"
 #include "support/mock_clock.h"
 #include "support/temp_dir.h"
-#include "timers/message_queue.h"
+#include "event_loop/message_queue.h"
 
 using namespace backup;
 using namespace backup_test;
@@ -167,7 +167,7 @@ class ServiceModule : public testing::Test {
     HourSlots = {};
     CatchUpMissed = false;
     LastScheduledLaunch = 0;
-    service::ProcessStatusMemory() = {};
+    service::ProcessCheckPointMemory() = {};
     process.exe = dir.file(L"SrvBackupVostrani.exe");
     clock.set(2026, 3, 25, 14, 0, 0);
     module = std::make_unique<TTavSrvBackup>();
@@ -382,7 +382,7 @@ TEST_F(ServiceModule, ATickOffTheServiceThreadDoesNothing) {
   HourSlots[14] = {14, false, true, 0};
   mock.advance(10000);
   int dispatched_here = 0;
-  for (timers::TMessage m; timers::TryTakeMessage(m); ++dispatched_here) timers::DispatchToWindow(m);
+  for (event_loop::TMessage m; event_loop::TryTakeMessage(m); ++dispatched_here) event_loop::DispatchToWindow(m);
   EXPECT_GE(dispatched_here, 1);  // the tick came, on this thread
   EXPECT_EQ(HourSlots[14].LastRunDate, 0);
   EXPECT_FALSE(std::filesystem::exists(calls));

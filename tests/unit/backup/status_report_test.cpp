@@ -18,10 +18,10 @@
 #include "platform/console.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
-#include "platform/sim/memory_registry_keys.h"
-#include "platform/sim/simulated_file_access.h"
-#include "platform/sim/simulated_connectivity.h"
-#include "platform/sim/simulated_service_database.h"
+#include "platform/sim/registry_keys.h"
+#include "platform/sim/file_access.h"
+#include "platform/sim/connectivity.h"
+#include "platform/sim/service_database.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 
@@ -154,7 +154,7 @@ struct StatusWorld {
 
   // A port on which nothing listens any more.
   static int ClosedPort() {
-    soap_test::HttpTestServer gone([](const soap_test::HttpReceived&) { return soap_test::HttpReply{}; });
+    testing_support::HttpTestServer gone([](const testing_support::HttpReceived&) { return testing_support::HttpReply{}; });
     return gone.port();
   }
 };
@@ -176,7 +176,7 @@ void Check(const Case& c) {
   StatusWorld t;
   c.change(t);
   const auto files_before = DirectoryContents(t.dir.path());
-  const StatusFacts facts = GatherStatus(*t.module);
+  const StatusReportFacts facts = GatherStatus(*t.module);
   const std::wstring report = RenderStatus(facts);
   for (const std::wstring& line : c.lines)
     EXPECT_TRUE(HasLine(report, line)) << "no line \"" << core::ToUtf8(line) << "\" in\n" << core::ToUtf8(report);
@@ -435,7 +435,7 @@ TEST(HelpCommand, GoesToTheConsoleOrWithoutOneIntoAnInformationDialog) {
 TEST(HelpAndStatusTexts, BeginWithTheProgramAndTheVersionItWasBuiltAs) {
   const std::wstring first = L"SrvBackupVostrani.exe " + std::wstring(core::kProductVersion);
   EXPECT_EQ(HelpText().substr(0, first.size() + 1), first + L":");
-  EXPECT_EQ(RenderStatus(StatusFacts{}).substr(0, first.size() + 1), first + L"\n");
+  EXPECT_EQ(RenderStatus(StatusReportFacts{}).substr(0, first.size() + 1), first + L"\n");
 }
 
 

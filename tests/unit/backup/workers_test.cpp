@@ -7,8 +7,8 @@
 
 #include "backup/UThreadBackup.h"
 #include "backup/UThreadKelvo.h"
-#include "backup/backup_paths.h"
-#include "base/exceptions.h"
+#include "backup/run_log.h"
+#include "base/os_errors.h"
 #include "base/ini_file.h"
 #include "core/utf.h"
 #include "platform/host.h"

@@ -2,7 +2,7 @@
 
 #include "base/registry_accessor.h"
 #include "platform/host.h"
-#include "platform/sim/memory_registry_keys.h"
+#include "platform/sim/registry_keys.h"
 #include "support/failure.h"
 
 using platform::RegType;

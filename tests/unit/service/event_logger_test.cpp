@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/host.h"
-#include "platform/sim/recorded_event_log.h"
+#include "platform/sim/event_log.h"
 #include "service/event_logger.h"
 
 TEST(TEventLogger, RegistersOnFirstUseRetriesAfterAFailureAndDeregistersWhenFreed) {

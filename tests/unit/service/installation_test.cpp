@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "process_fixture.h"
 #include "service/installation.h"
 

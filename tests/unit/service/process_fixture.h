@@ -10,13 +10,13 @@
 
 #include "platform/dialogs.h"
 #include "platform/host.h"
-#include "platform/sim/recorded_event_log.h"
-#include "platform/sim/simulated_service_control.h"
-#include "platform/sim/simulated_service_database.h"
+#include "platform/sim/event_log.h"
+#include "platform/sim/service_control.h"
+#include "platform/sim/service_database.h"
 #include "service/service.h"
-#include "service/status_report.h"
+#include "service/service_status.h"
 #include "support/fakes.h"
-#include "timers/message_queue.h"
+#include "event_loop/message_queue.h"
 
 namespace process_test {
 
@@ -92,14 +92,14 @@ class ServiceProcess : public ::testing::Test {
   void SetUp() override {
     process.exe = kExecutable;
     process.line = L"\"" + kExecutable + L"\"";
-    service::ProcessStatusMemory() = {};
+    service::ProcessCheckPointMemory() = {};
   }
 
   // Each test is a process of its own, but they share this thread's queue:
   // the quit message a finished run leaves behind must not end the next.
   void TearDown() override {
-    timers::TMessage left;
-    while (timers::TryTakeMessage(left)) {
+    event_loop::TMessage left;
+    while (event_loop::TryTakeMessage(left)) {
     }
   }
 };

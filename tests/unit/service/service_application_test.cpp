@@ -4,12 +4,12 @@
 #include <chrono>
 #include <thread>
 
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "core/utf.h"
 #include "process_fixture.h"
 #include "service/service_application.h"
-#include "timers/application.h"
-#include "timers/timer.h"
+#include "event_loop/application.h"
+#include "event_loop/timer.h"
 
 using namespace process_test;
 using namespace std::chrono_literals;
@@ -73,13 +73,13 @@ TEST_F(ServiceApplication, SwitchesAreDashOrSlashAndTheNameInAnyCase) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.arguments, c.arguments + wcslen(c.arguments)));
     process.line = L"\"" + kExecutable + L"\" " + c.arguments;
-    timers::TApplication application;
+    event_loop::TApplication application;
     TServiceApplication app(application);
     EXPECT_EQ(app.HasSwitch(L"INSTALL"), c.install);
     EXPECT_EQ(app.Installing(), c.install);
   }
   process.line = L"\"C:\\dir /install\\SrvBackupVostrani.exe\"";
-  timers::TApplication application;
+  event_loop::TApplication application;
   EXPECT_FALSE(TServiceApplication(application).HasSwitch(L"install")) << "the program's own path is no switch";
 }
 
@@ -100,8 +100,8 @@ TEST_F(ServiceApplication, RunsTheServiceUntilItStopsAndSurvivesTheEndOfALogon) 
   scm.start_service(L"PlainSvc");
   std::atomic<bool> loop_alive_after_logoff{false};
   std::thread controller = StopWhenRunning([&] {
-    timers::TApplication* application = timers::Application();
-    timers::PostToWindow(application->Handle(), timers::WM_ENDSESSION, 0, 0);
+    event_loop::TApplication* application = event_loop::Application();
+    event_loop::PostToWindow(application->Handle(), event_loop::WM_ENDSESSION, 0, 0);
     std::atomic<bool> ran{false};
     application->QueueOnMainThread([&] { ran = true; });
     const auto end = std::chrono::steady_clock::now() + 10s;
@@ -122,14 +122,14 @@ TEST_F(ServiceApplication, ExceptionsOnTheMainThreadAreLoggedAndTheLoopGoesOn) {
     while (log.entries().size() < 2 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
   });
   std::atomic<int> ticks{0};
-  timers::TTimer timer;
+  event_loop::TTimer timer;
   EXPECT_EQ(RunProcess(L"", [&](TServiceApplication&) {
-              timer.SetOnTimer([&](timers::TComponent*) {
+              timer.SetOnTimer([&](core::TComponent*) {
                 const int tick = ++ticks;
                 if (tick == 1) throw core::EAbort(L"dropped");
                 if (tick == 2) throw core::Exception(L"tick failed");
                 if (tick == 3)
-                  timers::Application()->QueueOnMainThread([] { throw std::runtime_error("queued failed"); });
+                  event_loop::Application()->QueueOnMainThread([] { throw std::runtime_error("queued failed"); });
               });
               timer.SetInterval(1);
             }),
@@ -192,7 +192,7 @@ TEST_F(ServiceApplication, EscapingExceptionsShowTheApplicationErrorBoxAndEndWit
 }
 
 TEST_F(ServiceApplication, ModulesAreOwnedAndCountedAndReleasedAtExit) {
-  timers::TApplication application;
+  event_loop::TApplication application;
   TServiceApplication app(application);
   PlainService* module = nullptr;
   app.CreateForm(module);

@@ -13,12 +13,12 @@
 
 #include "platform/host.h"
 #include "support/journal.h"
-#include "platform/sim/recorded_event_log.h"
-#include "platform/sim/simulated_service_control.h"
+#include "platform/sim/event_log.h"
+#include "platform/sim/service_control.h"
 #include "platform/system_errors.h"
 #include "service/service.h"
 #include "service/service_thread.h"
-#include "service/status_report.h"
+#include "service/service_status.h"
 
 namespace service_test {
 
@@ -28,7 +28,7 @@ using service::TCurrentStatus;
 inline constexpr uint32_t kStopped = 1, kStartPending = 2, kStopPending = 3, kRunning = 4, kContinuePending = 5,
                           kPausePending = 6, kPaused = 7;
 
-using test_support::Journal;
+using testing_support::Journal;
 
 class TestService : public service::TService {
  public:
@@ -86,7 +86,7 @@ class ServiceHost : public ::testing::Test {
   // The control manager returns at the stopped report, as the real one may:
   // anything a service does after that report meets a destroyed service.
   void SetUp() override {
-    service::ProcessStatusMemory() = {};
+    service::ProcessCheckPointMemory() = {};
     scm.return_at_stopped_report = true;
   }
 

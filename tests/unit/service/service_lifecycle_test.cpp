@@ -1,6 +1,6 @@
 #include <stdexcept>
 
-#include "base/exceptions.h"
+#include "base/os_errors.h"
 #include "platform/threads.h"
 #include "service_fixture.h"
 
@@ -59,7 +59,7 @@ TEST_F(ServiceHost, StartThatIsRefusedOrRaisesEndsTheService) {
     platform::RecordedEventLog own_log;
     platform::ScopedOverride<platform::ServiceControl> s(&platform::Host::service_control, &own_scm);
     platform::ScopedOverride<platform::EventLog> l(&platform::Host::event_log, &own_log);
-    service::ProcessStatusMemory() = {};
+    service::ProcessCheckPointMemory() = {};
     TestService one;
     one.SetOnStart([&](TService*, bool& started) { c.on_start(started); });
     own_scm.start_service(L"TestSvc");

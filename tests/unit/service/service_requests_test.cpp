@@ -2,7 +2,7 @@
 
 #include "service_fixture.h"
 #include "support/mock_clock.h"
-#include "timers/timer.h"
+#include "event_loop/timer.h"
 
 using namespace service_test;
 using service::TService;
@@ -15,7 +15,7 @@ class TimedServiceHost : public ServiceHost {
  protected:
   testing_support::MockClock clock;
   platform::ScopedOverride<platform::Clock> use_clock{&platform::Host::clock, &clock};
-  timers::TTimer timer;
+  event_loop::TTimer timer;
   std::function<void()> on_tick = [] {};
 
   // Waits (bounded) until the service thread has ticked `count` times.
@@ -29,7 +29,7 @@ class TimedServiceHost : public ServiceHost {
   void ArmOnStart(uint32_t interval) {
     svc.SetOnStart([this, interval](TService*, bool&) {
       timer.SetInterval(interval);
-      timer.SetOnTimer([this](timers::TComponent*) {
+      timer.SetOnTimer([this](core::TComponent*) {
         svc.journal.Add("tick");
         on_tick();
       });

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "support/hostile_xml.h"
-#include "loopback_listener.h"
+#include "support/loopback_listener.h"
 #include "soap/IcoKelvo1.h"
 #include "soap/converter.h"
 #include "soap/soap_exceptions.h"
@@ -36,7 +36,7 @@ TEST(HostileAnswers, DocumentTypesAreRefusedWithoutExpansionReadingOrFetching) {
   testing_support::TempDir dir("tavxmlattack");
   const auto secret_file = dir.path() / "secret.txt";
   std::ofstream(secret_file, std::ios::binary) << kSecret;
-  soap_test::LoopbackListener listener;
+  testing_support::LoopbackListener listener;
   const std::string http = "http://127.0.0.1:" + std::to_string(listener.port());
 
   const struct {

@@ -3,17 +3,17 @@
 #include <thread>
 
 #include "core/utf.h"
-#include "http_test_server.h"
+#include "support/http_test_server.h"
 #include "soap/http_rio.h"
 #include "soap/http_transport.h"
 #include "soap/wsdl.h"
 #include "soap_fixtures.h"
-#include "wsdl_documents.h"
+#include "support/wsdl_documents.h"
 
 using namespace soap;
-using soap_test::HttpReceived;
-using soap_test::HttpReply;
-using soap_test::HttpTestServer;
+using testing_support::HttpReceived;
+using testing_support::HttpReply;
+using testing_support::HttpTestServer;
 
 namespace {
 
@@ -83,7 +83,7 @@ class CentralService : public testing::Test {
 
   HttpTestServer server{[this](const HttpReceived& r) { return Serve(r); }};
   std::string endpoint = server.Url("/soap/IcoKelvo");
-  std::string wsdl = soap_test::Wsdl(endpoint);
+  std::string wsdl = testing_support::Wsdl(endpoint);
   bool wsdl_down = false;
   bool fault = false;
   THTTPRIO rio;
@@ -143,7 +143,7 @@ TEST_F(CentralService, AFailedLoadIsRetriedAtTheNextCallAndThenKept) {
 // A server that once serves a document without the endpoint must not leave
 // a long-lived proxy failing every call after the document is corrected.
 TEST_F(CentralService, ADocumentWithoutTheEndpointIsFetchedAgainAtTheNextCall) {
-  wsdl = soap_test::Wsdl(endpoint, {{"ADDRESS", ""}});
+  wsdl = testing_support::Wsdl(endpoint, {{"ADDRESS", ""}});
   Configure(server.Url("/wsdl/IcoKelvo"));
   auto kelvo = rio.GetIcoKelvo();
   for (int call = 0; call < 2; ++call) {
@@ -151,7 +151,7 @@ TEST_F(CentralService, ADocumentWithoutTheEndpointIsFetchedAgainAtTheNextCall) {
     EXPECT_EQ(failure.rfind(L"Unable to retrieve the URL endpoint for Service/Port ", 0), 0u) << core::ToUtf8(failure);
   }
   EXPECT_EQ(Gets(), 2u) << "each failed call fetched the document";
-  wsdl = soap_test::Wsdl(endpoint);
+  wsdl = testing_support::Wsdl(endpoint);
   EXPECT_EQ(kelvo->TestaConexao(), L"OK");
   EXPECT_EQ(kelvo->BuscaSolic(), L"17|11222333000181|S1");
   EXPECT_EQ(Gets(), 3u) << "the corrected document is fetched once and kept";
@@ -167,14 +167,14 @@ TEST_F(CentralService, DocumentsThatGiveNoEndpointOrActionFailOrFallBack) {
     std::string failure;  // empty: the call goes through
     std::string action;
   } cases[] = {
-      {"no soapAction", soap_test::Wsdl(endpoint, {{"ACTION_T", ""}}), true, "",
+      {"no soapAction", testing_support::Wsdl(endpoint, {{"ACTION_T", ""}}), true, "",
        "\"urn:coKelvoIntf-IcoKelvo#TestaConexao\""},
-      {"SOAP 1.2 address only", soap_test::Wsdl(endpoint, {{"ADDRESS", "<soap12:address location=\"" + endpoint + "\"/>"}}),
+      {"SOAP 1.2 address only", testing_support::Wsdl(endpoint, {{"ADDRESS", "<soap12:address location=\"" + endpoint + "\"/>"}}),
        true, prefix + "'IcoKelvoservice'/'IcoKelvoPort' from WSDL '%LOCATION%'", ""},
-      {"two services, no service set", soap_test::Wsdl(endpoint, {{"MORE_SERVICES", "<service name=\"Other\"/>"}}),
+      {"two services, no service set", testing_support::Wsdl(endpoint, {{"MORE_SERVICES", "<service name=\"Other\"/>"}}),
        false, prefix + "''/'' from WSDL '%LOCATION%'", ""},
       {"an empty answer", "", true, "Unable to load WSDL File/Location: %LOCATION%.  Error [Empty document]", ""},
-      {"a port without a binding", soap_test::Wsdl(endpoint, {{"PORT_BINDING", ""}}), true, "",
+      {"a port without a binding", testing_support::Wsdl(endpoint, {{"PORT_BINDING", ""}}), true, "",
        "\"urn:coKelvoIntf-IcoKelvo#TestaConexao\""},
   };
   for (const auto& c : cases) {
@@ -195,7 +195,7 @@ TEST_F(CentralService, DocumentsThatGiveNoEndpointOrActionFailOrFallBack) {
 // Character references keep a line break in an attribute (Wine's XmlLite
 // turns it into a blank, which is harmless): it must never split a header.
 TEST_F(CentralService, ALineBreakInTheDocumentsSoapActionNeverReachesTheServer) {
-  wsdl = soap_test::Wsdl(endpoint, {{"ACTION_T", "soapAction=\"urn:a&#13;&#10;X-Injected: yes\""}});
+  wsdl = testing_support::Wsdl(endpoint, {{"ACTION_T", "soapAction=\"urn:a&#13;&#10;X-Injected: yes\""}});
   Configure(server.Url("/wsdl/IcoKelvo"));
   const std::wstring failure = FailureOf([&] { rio.GetIcoKelvo()->TestaConexao(); });
   for (const auto& post : Posts()) {

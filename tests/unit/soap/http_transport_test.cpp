@@ -5,16 +5,16 @@
 #include <thread>
 
 #include "core/utf.h"
-#include "http_test_server.h"
+#include "support/http_test_server.h"
 #include "platform/host.h"
 #include "platform/http.h"
 #include "soap/http_transport.h"
-#include "thread_count.h"
+#include "support/thread_count.h"
 
 using namespace soap;
-using soap_test::HttpReceived;
-using soap_test::HttpReply;
-using soap_test::HttpTestServer;
+using testing_support::HttpReceived;
+using testing_support::HttpReply;
+using testing_support::HttpTestServer;
 
 namespace {
 
@@ -231,7 +231,7 @@ TEST_F(Transport, ReachesAnIPv6LiteralWithItsBracketsInTheHostHeader) {
         reply.body = "<a/>";
         return reply;
       },
-      soap_test::net::Family::IPv6);
+      testing_support::net::Family::IPv6);
   node.SetURL(Wide(v6.Url("/wsdl#part")));
   std::string body;
   node.Get(body);
@@ -378,7 +378,7 @@ TEST_F(Transport, HeadDripAndFloodEndByTheDeadlineAndLeaveNothingBehind) {
     const char* name;
     HttpReply reply;
   } cases[] = {{"head drip", drip}, {"head flood", HttpReply::Of(HttpReply::Mode::HeadFlood)}};
-  const int threads_before = soap_test::ThreadCount();
+  const int threads_before = testing_support::ThreadCount();
   for (const auto& c : cases) {
     server.WhileHandlerHeld([&] { reply = c.reply; });
     for (int exchange = 0; exchange < 3; ++exchange) {
@@ -389,9 +389,9 @@ TEST_F(Transport, HeadDripAndFloodEndByTheDeadlineAndLeaveNothingBehind) {
         << c.name << ": " << server.OpenConnections() << " connections still open";
   }
   // Threads end shortly after their connection; give them the same time.
-  for (int i = 0; i < 50 && soap_test::ThreadCount() > threads_before; ++i)
+  for (int i = 0; i < 50 && testing_support::ThreadCount() > threads_before; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_LE(soap_test::ThreadCount(), threads_before);
+  EXPECT_LE(testing_support::ThreadCount(), threads_before);
 }
 
 // The poll's budget: every exchange after it starts shares what is left.

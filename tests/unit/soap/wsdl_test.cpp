@@ -4,15 +4,15 @@
 #include <fstream>
 
 #include "core/utf.h"
-#include "http_test_server.h"
+#include "support/http_test_server.h"
 #include "soap/soap_exceptions.h"
 #include "soap/wsdl.h"
 #include "soap/xml_reader.h"
 #include "support/temp_dir.h"
-#include "wsdl_documents.h"
+#include "support/wsdl_documents.h"
 
 using namespace soap;
-using soap_test::Wsdl;
+using testing_support::Wsdl;
 
 namespace {
 
@@ -148,8 +148,8 @@ TEST_F(WsdlQueries, ADocumentFromTheNetworkImportsOnlyFromTheNetwork) {
   testing_support::TempDir dir("tavwsdlremote");
   const std::string local = (dir.path() / "service.wsdl").string();
   std::ofstream(local, std::ios::binary) << Wsdl(kEndpoint);
-  soap_test::HttpTestServer server([&](const soap_test::HttpReceived& r) {
-    soap_test::HttpReply reply;
+  testing_support::HttpTestServer server([&](const testing_support::HttpReceived& r) {
+    testing_support::HttpReply reply;
     auto import = [](const std::string& location) {
       return "<definitions xmlns=\"http://schemas.xmlsoap.org/wsdl/\"><import location=\"" + location +
              "\"/></definitions>";
@@ -190,8 +190,8 @@ std::string ImportingDocument(const std::vector<std::string>& locations) {
 // A document without a service, whose imports fail or never answer: each
 // import is tried once per load, and at most 32 are tried in all.
 TEST_F(WsdlQueries, ImportsAreFetchedOncePerLoadAndEveryAttemptCounts) {
-  soap_test::HttpTestServer server([](const soap_test::HttpReceived& r) {
-    soap_test::HttpReply reply;
+  testing_support::HttpTestServer server([](const testing_support::HttpReceived& r) {
+    testing_support::HttpReply reply;
     reply.status = 404;
     reply.reason = "Not Found";
     if (r.RequestLine().rfind("GET /nested", 0) == 0) {
@@ -219,8 +219,8 @@ TEST_F(WsdlQueries, ImportsAreFetchedOncePerLoadAndEveryAttemptCounts) {
 }
 
 TEST_F(WsdlQueries, HungImportsEndWithTheBudget) {
-  soap_test::HttpTestServer server(
-      [](const soap_test::HttpReceived&) { return soap_test::HttpReply::Of(soap_test::HttpReply::Mode::Hang); });
+  testing_support::HttpTestServer server(
+      [](const testing_support::HttpReceived&) { return testing_support::HttpReply::Of(testing_support::HttpReply::Mode::Hang); });
   auto& wsdl = Load(ImportingDocument({server.Url("/a"), server.Url("/b"), server.Url("/c")}));
   loader.Transport().Cancellation().StartBudget(1500);
   const auto start = std::chrono::steady_clock::now();
@@ -236,8 +236,8 @@ TEST_F(WsdlQueries, TheDocumentAndItsImportsShareOneSizeLimit) {
   // Half of what a tree may hold: one such document fits, two do not.
   const std::string filler = "<documentation>" + std::string(kMaxXmlTreeBytes / 4 - 64, 'x') + "</documentation>";
   const std::string service = Wsdl(kEndpoint, {{"IMPORTS", filler}});
-  soap_test::HttpTestServer server([&](const soap_test::HttpReceived& r) {
-    soap_test::HttpReply reply;
+  testing_support::HttpTestServer server([&](const testing_support::HttpReceived& r) {
+    testing_support::HttpReply reply;
     if (r.RequestLine().rfind("GET /service", 0) == 0) reply.body = service;
     else reply.body = "<definitions xmlns=\"http://schemas.xmlsoap.org/wsdl/\">" + filler + "</definitions>";
     return reply;
