@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Fills the administrator's guide: the version, and the /STATUS exit codes
-and the latest benchmark table as the README has them, so the guide never
-says something else. Usage: make_guide.py GUIDE README VERSION"""
+as the README has them and the latest benchmark table as
+docs/benchmarks.md has it, so the guide never says something else.
+Usage: make_guide.py GUIDE README BENCHMARKS VERSION"""
 import re
 import sys
 
@@ -25,9 +26,9 @@ def block_after(text, opening, what):
 
 
 def main():
-    guide, readme, version = sys.argv[1:4]
+    guide, readme, benchmarks, version = sys.argv[1:5]
     text = open(readme, encoding="utf-8").read()
-    bench = text[text.find("## Benchmarks"):]
+    bench = open(benchmarks, encoding="utf-8").read()
     values = {
         "@VERSION@": version,
         "@STATUS_CODES@": block_after(text, "Exit codes of `/STATUS`", "exit codes of /STATUS"),

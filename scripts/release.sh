@@ -77,7 +77,7 @@ fi
 
 step "write the administrator's guide and the zip"
 guide="$stage/ADMIN-GUIDE.txt"
-python3 "$ROOT/packaging/make_guide.py" "$ROOT/packaging/guide.txt" "$ROOT/README.md" "$version" >"$guide"
+python3 "$ROOT/packaging/make_guide.py" "$ROOT/packaging/guide.txt" "$ROOT/README.md" "$ROOT/docs/benchmarks.md" "$version" >"$guide"
 zip_name="TavSrvBackup-$version.zip"
 # Fixed times and no extra attributes: the same files give the same zip.
 stamp=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 315532800)

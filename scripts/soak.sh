@@ -33,5 +33,5 @@ for arg in "$@"; do
   esac
 done
 cd "$(dirname "$0")/.."
-sh tests/e2e/build_windows.sh soak || exit 1
+tests/e2e/build_windows.sh soak || exit 1
 exec python3 tests/e2e/soak.py "$@"
