@@ -8,9 +8,11 @@
 #include "soap/http_transport.h"
 #include "soap/wsdl.h"
 #include "soap_fixtures.h"
+#include "support/response_envelope.h"
 #include "wsdl_documents.h"
 
 using namespace soap;
+using testing_support::ResponseEnvelope;
 using soap_test::HttpReceived;
 using soap_test::HttpReply;
 using soap_test::HttpTestServer;
@@ -18,12 +20,6 @@ using soap_test::HttpTestServer;
 namespace {
 
 std::wstring Wide(const std::string& text) { return core::FromUtf8(text); }
-
-std::string Answer(const std::string& op, const std::string& value) {
-  return "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-         "<SOAP-ENV:Body><NS1:" + op + "Response xmlns:NS1=\"urn:coKelvoIntf-IcoKelvo\"><return>" + value +
-         "</return></NS1:" + op + "Response></SOAP-ENV:Body></SOAP-ENV:Envelope>";
-}
 
 // The central web service: the WSDL at /wsdl/IcoKelvo, the calls at /soap/IcoKelvo.
 class CentralService : public testing::Test {
@@ -43,9 +39,9 @@ class CentralService : public testing::Test {
       reply.reason = "Internal Server Error";
       reply.body = soap_test::ReadFixture("responses/fault.xml");
     } else if (action.find("TestaConexao") != std::string::npos) {
-      reply.body = Answer("TestaConexao", "OK");
+      reply.body = ResponseEnvelope("TestaConexao", "OK");
     } else {
-      reply.body = Answer("BuscaSolic", "17|11222333000181|S1");
+      reply.body = ResponseEnvelope("BuscaSolic", "17|11222333000181|S1");
     }
     return reply;
   }
