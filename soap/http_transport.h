@@ -163,7 +163,8 @@ class THTTPReqResp : public IWebNode, public IHTTPReqResp {
   void ParseURL(const std::wstring& url);
   void Connect();
   void Disconnect();
-  platform::HttpLimits Limits() const;
+  platform::HttpLimits Limits(uint32_t budget_left) const;
+  std::chrono::steady_clock::time_point Deadline(uint32_t budget_left) const;
   // Raises, before anything is sent, for a value that would split the line.
   void CheckHeaderValue(const wchar_t* name, const std::wstring& value) const;
   void SendAndReceive(platform::HttpRequest& request, std::string_view body, std::string& response, bool is_get);
