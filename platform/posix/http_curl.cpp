@@ -165,11 +165,12 @@ class CurlRequest : public HttpRequest {
     }
     const HttpLimits& limits = options_.limits;
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.resolve_ms + limits.connect_ms));
-    // curl's own bound backs up the deadline that Perform() keeps.
+    // curl's own bound only backs up the deadline that Perform() keeps: a
+    // second later, so that its rounding never ends an exchange early.
     const auto until_deadline =
         std::chrono::duration_cast<std::chrono::milliseconds>(options_.deadline - std::chrono::steady_clock::now());
     curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS,
-                     static_cast<long>(std::clamp<long long>(until_deadline.count(), 1, LONG_MAX)));
+                     static_cast<long>(std::clamp<long long>(until_deadline.count() + 1000, 1, LONG_MAX)));
     // Silence longer than the send or receive limit ends the exchange.
     const long idle_s = static_cast<long>((std::max(limits.send_ms, limits.receive_ms) + 999) / 1000);
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
