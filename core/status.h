@@ -1,21 +1,36 @@
 #pragma once
 // How a platform operation ended. Failures cross the platform seam only this
 // way: the system's error code, or a neutral kind where the platforms' own
-// codes differ (HTTP). Nothing ambient, no bare bool.
+// codes differ (HTTP); never an ambient last error, and never a bool that
+// says only that something failed (a bool answers a question, as whether a
+// file exists).
 #include <cstdint>
+#include <iosfwd>
+#include <string>
 #include <utility>
 
 namespace core {
 
+// One table gives the kinds and their names.
+#define TAV_FAILURE_KIND_MAP(X)                                           \
+  X(None)                        /* success */                            \
+  X(System)                      /* code() holds the system's error code */ \
+  X(Resend)                      /* the request must be sent again */     \
+  X(Cancelled)                   /* ended on purpose from another thread */ \
+  X(ClientCertificateNeeded)                                              \
+  X(UnknownCertificateAuthority)                                          \
+  X(DeadlinePassed)              /* a time-out or the whole-exchange deadline */
+
 enum class FailureKind : uint8_t {
-  None,                         // success
-  System,                       // code() holds the system's error code
-  Resend,                       // the request must be sent again
-  Cancelled,                    // ended on purpose from another thread
-  ClientCertificateNeeded,
-  UnknownCertificateAuthority,
-  DeadlinePassed,               // a time-out or the whole-exchange deadline
+#define TAV_FAILURE_KIND_MEMBER(name) name,
+  TAV_FAILURE_KIND_MAP(TAV_FAILURE_KIND_MEMBER)
+#undef TAV_FAILURE_KIND_MEMBER
 };
+
+// The kind's name as written above; "FailureKind(N)" for a value outside it.
+std::string Name(FailureKind kind);
+// So that test failures and messages show the name, not a number.
+std::ostream& operator<<(std::ostream& out, FailureKind kind);
 
 class [[nodiscard]] Status {
  public:

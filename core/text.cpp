@@ -1,6 +1,7 @@
 #include "core/text.h"
 
 #include <cwctype>
+#include <utility>
 
 namespace core {
 
@@ -10,6 +11,20 @@ std::wstring Trim(const std::wstring& text) {
   while (last > first && static_cast<uint32_t>(text[last - 1]) <= 32) --last;
   return text.substr(first, last - first);
 }
+
+namespace {
+
+template <class Text>
+Text DropTrailingLineBreaks(Text text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+std::wstring WithoutTrailingLineBreaks(std::wstring text) { return DropTrailingLineBreaks(std::move(text)); }
+
+std::string WithoutTrailingLineBreaks(std::string text) { return DropTrailingLineBreaks(std::move(text)); }
 
 std::wstring OnOneLine(const std::wstring& text) {
   std::wstring out;

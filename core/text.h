@@ -5,6 +5,10 @@ namespace core {
 
 // Removes every character with a code of 32 or less from both ends.
 std::wstring Trim(const std::wstring& text);
+// Without the CR and LF characters at its end, as system messages and
+// header lines come.
+std::wstring WithoutTrailingLineBreaks(std::wstring text);
+std::string WithoutTrailingLineBreaks(std::string text);
 // Each line break (CR LF, CR or LF) and every other character below 32
 // becomes one blank, so the text stays on one line.
 std::wstring OnOneLine(const std::wstring& text);

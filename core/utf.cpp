@@ -123,4 +123,14 @@ std::wstring FromUtf16(const std::u16string& units) {
   return out;
 }
 
+std::wstring FromUtf16Bytes(std::string_view bytes, ByteOrder order) {
+  auto byte = [&](size_t i) { return static_cast<char16_t>(static_cast<unsigned char>(bytes[i])); };
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    units += order == ByteOrder::LittleEndian ? static_cast<char16_t>(byte(i) | byte(i + 1) << 8)
+                                              : static_cast<char16_t>(byte(i) << 8 | byte(i + 1));
+  return FromUtf16(units);
+}
+
 }  // namespace core

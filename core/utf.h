@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace core {
 
@@ -10,5 +11,10 @@ std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& bytes);
 std::u16string ToUtf16(const std::wstring& text);
 std::wstring FromUtf16(const std::u16string& units);
+
+enum class ByteOrder { LittleEndian, BigEndian };
+// UTF-16 text stored as bytes (registry values, INI files, XML), two to a
+// unit; an odd last byte is no character and is dropped.
+std::wstring FromUtf16Bytes(std::string_view bytes, ByteOrder order = ByteOrder::LittleEndian);
 
 }  // namespace core

@@ -2,8 +2,9 @@
 // The HTTP client: a connection to one host, and on it one request at a time,
 // sent whole or in pieces, whose answer is read piece by piece. Failures are
 // core::Status values carrying WinHTTP's error numbers (both backends use
-// them) or a neutral kind. Every exchange is bounded in time, and abort()
-// ends it from any thread.
+// them) or a neutral kind. Every exchange ends by its deadline, and abort()
+// ends it sooner from any thread.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,27 +15,39 @@
 
 namespace platform {
 
-// The error numbers that both backends report (WinHTTP's own).
+// The error numbers that both backends report (WinHTTP's own), each with
+// WinHTTP's English wording, so that a backend without the system's text
+// says the same. One table: no number can exist without its text.
+#define TAV_HTTP_ERROR_MAP(X)                                                                              \
+  X(kOutOfHandles, 12001, L"No more handles could be generated at this time")                              \
+  X(kTimeout, 12002, L"The operation timed out")                                                           \
+  X(kInternal, 12004, L"An internal error has occurred")                                                   \
+  X(kInvalidUrl, 12005, L"The URL is invalid")                                                             \
+  X(kUnrecognizedScheme, 12006, L"The URL specified a scheme other than \"http:\" or \"https:\"")           \
+  X(kNameNotResolved, 12007, L"The server name or address could not be resolved")                          \
+  X(kOperationCancelled, 12017, L"The operation was canceled")                                             \
+  X(kCannotConnect, 12029, L"A connection with the server could not be established")                       \
+  X(kConnectionError, 12030, L"The connection with the server was terminated abnormally")                  \
+  X(kResendRequest, 12032, L"The request must be resent")                                                  \
+  X(kClientCertificateNeeded, 12044, L"The server requires a client certificate")                          \
+  X(kUnknownCertificateAuthority, 12045, L"The certificate authority is invalid or incorrect")             \
+  X(kHeaderNotFound, 12150, L"The requested header could not be located")                                  \
+  X(kInvalidServerResponse, 12152, L"The server response could not be parsed")                             \
+  X(kSecureFailure, 12175, L"A security error occurred")
+
 namespace http_error {
-inline constexpr uint32_t kOutOfHandles = 12001;
-inline constexpr uint32_t kTimeout = 12002;
-inline constexpr uint32_t kInternal = 12004;
-inline constexpr uint32_t kInvalidUrl = 12005;
-inline constexpr uint32_t kUnrecognizedScheme = 12006;
-inline constexpr uint32_t kNameNotResolved = 12007;
-inline constexpr uint32_t kOperationCancelled = 12017;
-inline constexpr uint32_t kCannotConnect = 12029;
-inline constexpr uint32_t kConnectionError = 12030;
-inline constexpr uint32_t kResendRequest = 12032;
-inline constexpr uint32_t kClientCertificateNeeded = 12044;
-inline constexpr uint32_t kUnknownCertificateAuthority = 12045;
-inline constexpr uint32_t kHeaderNotFound = 12150;
-inline constexpr uint32_t kInvalidServerResponse = 12152;
-inline constexpr uint32_t kSecureFailure = 12175;
+#define TAV_HTTP_ERROR_NUMBER(name, number, text) inline constexpr uint32_t name = number;
+TAV_HTTP_ERROR_MAP(TAV_HTTP_ERROR_NUMBER)
+#undef TAV_HTTP_ERROR_NUMBER
 }  // namespace http_error
 
-// The fixed English text of an HTTP error number, for backends without one.
+// The table's text of an error number; "HTTP error N" for any other.
 std::wstring http_error_fallback_text(uint32_t code);
+
+// How an exchange ended on purpose fails, whichever backend carries it: at
+// its deadline (or a time-out) with the time-out's number, by abort() with
+// the cancellation's.
+core::Status http_exchange_ended(core::FailureKind why);
 
 struct HttpUrl {
   bool secure = false;  // https
@@ -43,15 +56,13 @@ struct HttpUrl {
   std::wstring path;  // with the query, "/" when the URL has none
 };
 
-// Time limits of one exchange in milliseconds; each must be greater than 0.
+// Time limits of each step of one exchange in milliseconds; each must be
+// greater than 0.
 struct HttpLimits {
   uint32_t resolve_ms = 5000;
   uint32_t connect_ms = 5000;
   uint32_t send_ms = 10000;
   uint32_t receive_ms = 10000;
-  // From opening the request to the last byte of the answer, whatever the
-  // server's pace.
-  uint32_t exchange_ms = 15000;
 };
 
 struct HttpRequestOptions {
@@ -62,6 +73,11 @@ struct HttpRequestOptions {
   bool secure = false;
   bool ignore_certificate_errors = false;
   HttpLimits limits;
+  // The whole exchange, from opening the request to the last byte of the
+  // answer, ends here whatever the server's pace: its operations then fail
+  // as http_exchange_ended(DeadlinePassed). The caller sets it; the default
+  // has passed already. Real time, also in tests.
+  std::chrono::steady_clock::time_point deadline{};
   // The backend may stop taking the answer's body once it holds more than
   // this many bytes; the caller sees at least one byte over the cap.
   size_t body_cap = SIZE_MAX;
@@ -84,7 +100,7 @@ class HttpRequest {
   // Up to `size` bytes of the body; 0 at its end.
   virtual core::Result<size_t> read(char* buffer, size_t size) = 0;
   // Thread-safe: ends the exchange now; its pending and later operations
-  // fail with `why` (Cancelled or DeadlinePassed).
+  // fail as http_exchange_ended(why) (Cancelled or DeadlinePassed).
   virtual void abort(core::FailureKind why) = 0;
 };
 

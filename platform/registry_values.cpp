@@ -1,5 +1,8 @@
 #include "platform/registry_keys.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "core/utf.h"
 
 namespace platform {
@@ -22,13 +25,10 @@ RegValue reg_dword(uint32_t number) {
 }
 
 std::wstring reg_text(const RegValue& value) {
-  std::u16string units;
-  for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
-    const auto unit = static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
-    if (unit == 0) break;
-    units += unit;
-  }
-  return core::FromUtf16(units);
+  std::wstring text =
+      core::FromUtf16Bytes(std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size()));
+  text.resize(std::min(text.size(), text.find(L'\0')));  // up to the first NUL, as stored strings end
+  return text;
 }
 
 }  // namespace platform

@@ -58,19 +58,22 @@ class [[nodiscard]] XmlParseStatus {
   XmlParseFailure failure_;
 };
 
+// The caller's limits; the backends keep no values of their own.
 struct XmlParseLimits {
-  unsigned max_element_depth = 256;
+  XmlParseLimits(unsigned element_depth, size_t nodes) : max_element_depth(element_depth), max_nodes(nodes) {}
+  unsigned max_element_depth;
   // Elements, attributes (declarations too) and runs of text, CDATA,
   // comments and instructions, each counted as one: a small document of
   // empty elements would otherwise cost far more memory than its size.
-  size_t max_nodes = SIZE_MAX;
+  size_t max_nodes;
 };
 
 class XmlParser {
  public:
   virtual ~XmlParser() = default;
   // Encoding from byte-order mark, else the declaration, else UTF-8.
-  // On failure, events already sent stay sent.
+  // On failure, events already sent stay sent. `bytes` is never empty: the
+  // caller refuses an empty document itself, in words of its own.
   virtual XmlParseStatus parse(std::string_view bytes, const XmlParseLimits& limits, XmlEventSink& sink) = 0;
 };
 

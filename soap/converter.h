@@ -7,6 +7,7 @@
 
 #include "soap/invokable.h"
 #include "soap/invoke_registry.h"
+#include "soap/option_set.h"
 #include "soap/soap_headers.h"
 #include "soap/type_registry.h"
 #include "soap/wsdl_view.h"
@@ -21,20 +22,7 @@ enum class TSOAPConvertOption {
   soFormElementUnqualifed, soSOAP12
 };
 
-class TSOAPConvertOptions {
- public:
-  TSOAPConvertOptions() = default;
-  TSOAPConvertOptions(std::initializer_list<TSOAPConvertOption> options) {
-    for (auto o : options) Include(o);
-  }
-  bool Has(TSOAPConvertOption o) const { return (bits_ >> static_cast<unsigned>(o)) & 1u; }
-  void Include(TSOAPConvertOption o) { bits_ |= 1u << static_cast<unsigned>(o); }
-  void Exclude(TSOAPConvertOption o) { bits_ &= ~(1u << static_cast<unsigned>(o)); }
-  bool operator==(const TSOAPConvertOptions&) const = default;
-
- private:
-  unsigned bits_ = 0;
-};
+using TSOAPConvertOptions = TOptionSet<TSOAPConvertOption>;
 
 TSOAPConvertOptions DefaultConvertOptions();
 

@@ -57,6 +57,9 @@ std::wstring EscapedForMessage(const std::wstring& text) {
 // never end: at most this many repeats per exchange.
 constexpr int kMaxResends = 1;
 
+// The whole exchange when ExchangeDeadline leaves it to the transport.
+constexpr uint32_t kExchangeMs = 15000;
+
 // Receive buffer, on the stack and never cleared: an answer is read into it
 // once per exchange. The body grows by at most this much past the cap.
 constexpr size_t kReadPiece = 16384;
@@ -178,9 +181,10 @@ void THTTPReqResp::SetProxy(const std::wstring& value) {
 void THTTPReqResp::RaiseFailure(const core::Status& failure) const {
   if (failure.kind() == FailureKind::Cancelled) throw core::EAbort(L"Operation aborted");
   uint32_t code = failure.code();
-  if (code == 0) code = failure.kind() == FailureKind::DeadlinePassed ? http_error::kTimeout : http_error::kInternal;
-  std::wstring text = HttpClient().error_text(code).substr(0, 256);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
+  if (code == 0)
+    code = failure.kind() == FailureKind::DeadlinePassed ? platform::http_exchange_ended(failure.kind()).code()
+                                                         : http_error::kInternal;
+  const std::wstring text = core::WithoutTrailingLineBreaks(HttpClient().error_text(code).substr(0, 256));
   throw ESOAPHTTPException(
       core::Format(L"%s - URL:%s - SOAPAction:%s", {text, url_, EscapedForMessage(SoapAction())}));
 }
@@ -200,7 +204,7 @@ void THTTPReqResp::Connect() {
 
 void THTTPReqResp::Disconnect() { connection_.reset(); }
 
-platform::HttpLimits THTTPReqResp::Limits() const {
+platform::HttpLimits THTTPReqResp::Limits(uint32_t budget_left) const {
   platform::HttpLimits limits;
   auto apply = [](int value, uint32_t& limit) {
     if (value > 0) limit = static_cast<uint32_t>(value);
@@ -209,13 +213,15 @@ platform::HttpLimits THTTPReqResp::Limits() const {
   apply(ConnectTimeout, limits.connect_ms);
   apply(SendTimeout, limits.send_ms);
   apply(ReceiveTimeout, limits.receive_ms);
-  apply(ExchangeDeadline, limits.exchange_ms);
-  // The poll's budget bounds every limit of the exchange.
-  const uint32_t left = std::max<uint32_t>(cancellation_->BudgetLeft(), 1);
-  for (uint32_t* limit : {&limits.resolve_ms, &limits.connect_ms, &limits.send_ms, &limits.receive_ms,
-                          &limits.exchange_ms})
-    *limit = std::min(*limit, left);
+  for (uint32_t* limit : {&limits.resolve_ms, &limits.connect_ms, &limits.send_ms, &limits.receive_ms})
+    *limit = std::min(*limit, budget_left);
   return limits;
+}
+
+std::chrono::steady_clock::time_point THTTPReqResp::Deadline(uint32_t budget_left) const {
+  const uint32_t length = std::min(ExchangeDeadline > 0 ? static_cast<uint32_t>(ExchangeDeadline) : kExchangeMs,
+                                   budget_left);
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(length);
 }
 
 void THTTPReqResp::CheckHeaderValue(const wchar_t* name, const std::wstring& value) const {
@@ -226,7 +232,8 @@ void THTTPReqResp::CheckHeaderValue(const wchar_t* name, const std::wstring& val
 }
 
 std::unique_ptr<platform::HttpRequest> THTTPReqResp::OpenRequest(const std::wstring& verb) {
-  if (cancellation_->BudgetLeft() == 0) RaiseFailure(core::Status::Failure(FailureKind::DeadlinePassed, http_error::kTimeout));
+  const uint32_t budget_left = cancellation_->BudgetLeft();
+  if (budget_left == 0) RaiseFailure(platform::http_exchange_ended(FailureKind::DeadlinePassed));
   platform::HttpRequestOptions options;
   options.verb = verb;
   options.path = url_site_;
@@ -234,7 +241,9 @@ std::unique_ptr<platform::HttpRequest> THTTPReqResp::OpenRequest(const std::wstr
   options.keep_alive = verb != L"GET";
   options.secure = url_secure_;
   options.ignore_certificate_errors = url_secure_ && InvokeOptions.Has(SOAPInvokeOption::soIgnoreInvalidCerts);
-  options.limits = Limits();
+  // The poll's budget bounds every limit of the exchange.
+  options.limits = Limits(budget_left);
+  options.deadline = Deadline(budget_left);
   options.body_cap = MaxResponseBodyBytes();
   return Check(connection_->open_request(options));
 }
@@ -346,29 +355,25 @@ void THTTPReqResp::Receive(platform::HttpRequest& request, std::string& response
 }
 
 void THTTPReqResp::Execute(std::string_view Request, std::string& Response) {
-  bool uddi_armed = InvokeOptions.Has(SOAPInvokeOption::soAutoCheckAccessPointViaUDDI) && !UDDIBindingKey.empty() &&
-                    !UDDIOperator.empty();
-  for (;;) {
-    deferred_failure_ = {};
-    try {
-      Connect();
-      Exchange request(*cancellation_, OpenRequest(L"POST"));
-      AddHeaderLines(*request);
-      SendAndReceive(*request, Request, Response, false);
-      return;
-    } catch (const ESOAPHTTPException& e) {
-      Disconnect();
-      const bool moved = e.StatusCode == 404 || e.StatusCode == 405 || e.StatusCode == 410;
-      if (!uddi_armed || !moved) throw;
-      uddi_armed = false;
-      // No UDDI inquiry client: the registry never names a new access point.
-      const std::wstring access_point;
-      if (access_point.empty() || core::SameTextAscii(access_point, url_)) throw ESOAPHTTPException(e.Message());
-      SetResolvedURL(access_point);
-    } catch (...) {
-      Disconnect();
-      throw;
-    }
+  const bool uddi_armed = InvokeOptions.Has(SOAPInvokeOption::soAutoCheckAccessPointViaUDDI) &&
+                          !UDDIBindingKey.empty() && !UDDIOperator.empty();
+  deferred_failure_ = {};
+  try {
+    Connect();
+    Exchange request(*cancellation_, OpenRequest(L"POST"));
+    AddHeaderLines(*request);
+    SendAndReceive(*request, Request, Response, false);
+  } catch (const ESOAPHTTPException& e) {
+    Disconnect();
+    const bool moved = e.StatusCode == 404 || e.StatusCode == 405 || e.StatusCode == 410;
+    // The armed re-check would ask the UDDI registry for a new access point
+    // and repeat the call there. There is no inquiry client, so it never
+    // finds one, and the failure goes on without its HTTP status.
+    if (uddi_armed && moved) throw ESOAPHTTPException(e.Message());
+    throw;
+  } catch (...) {
+    Disconnect();
+    throw;
   }
 }
 

@@ -11,6 +11,7 @@
 #include "core/status.h"
 #include "platform/http.h"
 #include "soap/invokable.h"
+#include "soap/option_set.h"
 #include "soap/soap_exceptions.h"
 
 namespace soap {
@@ -34,21 +35,6 @@ enum class SOAPInvokeOption {
 };
 enum class WebNodeOption { wnoSOAP12 };
 
-template <class Option>
-class TOptionSet {
- public:
-  TOptionSet() = default;
-  TOptionSet(std::initializer_list<Option> options) {
-    for (auto o : options) Include(o);
-  }
-  bool Has(Option o) const { return (bits_ >> static_cast<unsigned>(o)) & 1u; }
-  void Include(Option o) { bits_ |= 1u << static_cast<unsigned>(o); }
-  void Exclude(Option o) { bits_ &= ~(1u << static_cast<unsigned>(o)); }
-  bool operator==(const TOptionSet&) const = default;
-
- private:
-  unsigned bits_ = 0;
-};
 using TSOAPInvokeOptions = TOptionSet<SOAPInvokeOption>;
 using TWebNodeOptions = TOptionSet<WebNodeOption>;
 
@@ -177,7 +163,8 @@ class THTTPReqResp : public IWebNode, public IHTTPReqResp {
   void ParseURL(const std::wstring& url);
   void Connect();
   void Disconnect();
-  platform::HttpLimits Limits() const;
+  platform::HttpLimits Limits(uint32_t budget_left) const;
+  std::chrono::steady_clock::time_point Deadline(uint32_t budget_left) const;
   // Raises, before anything is sent, for a value that would split the line.
   void CheckHeaderValue(const wchar_t* name, const std::wstring& value) const;
   void SendAndReceive(platform::HttpRequest& request, std::string_view body, std::string& response, bool is_get);

@@ -42,7 +42,7 @@ void TInvokableClassRegistry::RegisterInterface(const TTypeInfo* intf, const std
   e.WSDLEncoding = wsdl_encoding;
   if (!namespace_uri.empty()) {
     e.Namespace = namespace_uri;
-    e.InvokeOptions.Add(TIntfInvokeOption::ioHasNamespace);
+    e.InvokeOptions.Include(TIntfInvokeOption::ioHasNamespace);
   } else {
     e.Namespace = L"urn:" + e.UnitName + L"-" + e.Name;
   }
@@ -52,26 +52,26 @@ void TInvokableClassRegistry::RegisterInterface(const TTypeInfo* intf, const std
 void TInvokableClassRegistry::RegisterDefaultSOAPAction(const TTypeInfo* intf, const std::wstring& action) {
   Update(intf, [&](InvRegIntfEntry& e) {
     e.SOAPAction = action;
-    e.InvokeOptions.Add(TIntfInvokeOption::ioHasDefaultSOAPAction);
+    e.InvokeOptions.Include(TIntfInvokeOption::ioHasDefaultSOAPAction);
   });
 }
 
 void TInvokableClassRegistry::RegisterAllSOAPActions(const TTypeInfo* intf, const std::wstring& actions) {
   Update(intf, [&](InvRegIntfEntry& e) {
     e.SOAPAction = actions;
-    e.InvokeOptions.Add(TIntfInvokeOption::ioHasAllSOAPActions);
+    e.InvokeOptions.Include(TIntfInvokeOption::ioHasAllSOAPActions);
   });
 }
 
 void TInvokableClassRegistry::RegisterReturnParamNames(const TTypeInfo* intf, const std::wstring& names) {
   Update(intf, [&](InvRegIntfEntry& e) {
     e.ReturnParamNames = names;
-    e.InvokeOptions.Add(TIntfInvokeOption::ioHasReturnParamNames);
+    e.InvokeOptions.Include(TIntfInvokeOption::ioHasReturnParamNames);
   });
 }
 
 void TInvokableClassRegistry::RegisterInvokeOptions(const TTypeInfo* intf, TIntfInvokeOption option) {
-  Update(intf, [&](InvRegIntfEntry& e) { e.InvokeOptions.Add(option); });
+  Update(intf, [&](InvRegIntfEntry& e) { e.InvokeOptions.Include(option); });
 }
 
 void TInvokableClassRegistry::RegisterExternalMethName(const TTypeInfo* intf, const std::wstring& method,
@@ -96,7 +96,7 @@ void TInvokableClassRegistry::RegisterUDDIInfo(const TTypeInfo* intf, const std:
   Update(intf, [&](InvRegIntfEntry& e) {
     e.UDDIOperator = uddi_operator;
     e.UDDIBindingKey = binding_key;
-    e.InvokeOptions.Add(TIntfInvokeOption::ioHasUDDIInfo);
+    e.InvokeOptions.Include(TIntfInvokeOption::ioHasUDDIInfo);
   });
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "soap/invokable.h"
+#include "soap/option_set.h"
 #include "soap/type_registry.h"
 
 namespace soap {
@@ -16,16 +17,7 @@ enum class TIntfInvokeOption {
   ioHasNamespace, ioIsAppServerSOAP, ioHasUDDIInfo, ioHasAllSOAPActions, ioSOAP12
 };
 
-class TIntfInvokeOptions {
- public:
-  bool Has(TIntfInvokeOption o) const { return (bits_ >> static_cast<unsigned>(o)) & 1u; }
-  void Add(TIntfInvokeOption o) { bits_ |= 1u << static_cast<unsigned>(o); }
-  bool Empty() const { return bits_ == 0; }
-  bool operator==(const TIntfInvokeOptions&) const = default;
-
- private:
-  unsigned bits_ = 0;
-};
+using TIntfInvokeOptions = TOptionSet<TIntfInvokeOption>;
 
 struct TUDDIInfo {
   std::wstring Operator;

@@ -86,14 +86,6 @@ class TreeBuilder : public platform::XmlEventSink {
   std::wstring pending_text_;
 };
 
-std::wstring DecodeUtf16(std::string_view bytes, bool little) {
-  auto b = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  std::u16string units;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-    units += static_cast<char16_t>(little ? b(i) | b(i + 1) << 8 : b(i) << 8 | b(i + 1));
-  return core::FromUtf16(units);
-}
-
 // The encoding named by the declaration, in lower case; empty without one.
 std::string DeclaredEncoding(std::string_view bytes) {
   if (bytes.rfind("<?xml", 0) != 0) return "";
@@ -117,10 +109,12 @@ bool IsSingleByteLatin(const std::string& encoding) {
 // encoding its declaration names (UTF-8, UTF-16 or Latin-1), else UTF-8.
 std::wstring DecodeForLines(std::string_view bytes) {
   auto b = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  if (bytes.size() >= 2 && b(0) == 0xFF && b(1) == 0xFE) return DecodeUtf16(bytes.substr(2), true);
-  if (bytes.size() >= 2 && b(0) == 0xFE && b(1) == 0xFF) return DecodeUtf16(bytes.substr(2), false);
-  if (bytes.size() >= 2 && b(0) == '<' && b(1) == 0) return DecodeUtf16(bytes, true);
-  if (bytes.size() >= 2 && b(0) == 0 && b(1) == '<') return DecodeUtf16(bytes, false);
+  using core::ByteOrder;
+  if (bytes.size() >= 2 && b(0) == 0xFF && b(1) == 0xFE) return core::FromUtf16Bytes(bytes.substr(2));
+  if (bytes.size() >= 2 && b(0) == 0xFE && b(1) == 0xFF)
+    return core::FromUtf16Bytes(bytes.substr(2), ByteOrder::BigEndian);
+  if (bytes.size() >= 2 && b(0) == '<' && b(1) == 0) return core::FromUtf16Bytes(bytes);
+  if (bytes.size() >= 2 && b(0) == 0 && b(1) == '<') return core::FromUtf16Bytes(bytes, ByteOrder::BigEndian);
   if (bytes.size() >= 3 && b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF) bytes.remove_prefix(3);
   if (IsSingleByteLatin(DeclaredEncoding(bytes))) {
     std::wstring text;
@@ -187,14 +181,14 @@ XmlDocument ParseXmlDocument(std::string_view bytes) {
 XmlDocument ParseXmlDocument(std::string_view bytes, XmlTreeBudget& budget) {
   platform::XmlParser* parser = platform::host().xml_parser;
   if (!parser) RaiseNoParser();
+  // The same words from both parsers, which would each say it their own way.
+  if (bytes.empty()) RaiseParseError(L"Document is empty", 1, bytes);
   if (bytes.size() > kMaxXmlDocumentBytes)
     RaiseParseError(core::Format(L"The document is larger than %d bytes", {int64_t{kMaxXmlDocumentBytes}}), 0,
                     bytes);
   XmlDocument doc;
   TreeBuilder builder(doc, std::min(budget.bytes_left, kMaxXmlTreeBytes));
-  platform::XmlParseLimits limits;
-  limits.max_element_depth = kMaxXmlElementDepth;
-  limits.max_nodes = kMaxXmlNodes;
+  const platform::XmlParseLimits limits(kMaxXmlElementDepth, kMaxXmlNodes);
   try {
     const platform::XmlParseStatus parsed = parser->parse(bytes, limits, builder);
     if (!parsed.ok()) {

@@ -7,8 +7,9 @@
 
 namespace platform::posix {
 
-void install_base_area(Host& host);     // registry, files, INI, shell, threads, clock, locale, errors
-void install_service_area(Host& host);  // control manager, event log, dialogs
+// registry, files and their access lists, INI, shell, process, threads, clock, locale, error texts
+void install_base_area(Host& host);
+void install_service_area(Host& host);  // control manager, service database, event log, dialogs, console
 void install_web_area(Host& host);      // HTTP, XML parser, connectivity
 
 inline constexpr uint32_t kNotEnoughMemory = 8;  // the platform's code

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -33,7 +34,7 @@ constexpr size_t kMaxHeadBytes = 64 * 1024;
 Status FromCurl(CURLcode code) {
   switch (code) {
     case CURLE_OK: return Status::Ok();
-    case CURLE_OPERATION_TIMEDOUT: return Status::Failure(FailureKind::DeadlinePassed, err::kTimeout);
+    case CURLE_OPERATION_TIMEDOUT: return http_exchange_ended(FailureKind::DeadlinePassed);
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY: return Status::SystemError(err::kNameNotResolved);
     case CURLE_COULDNT_CONNECT: return Status::SystemError(err::kCannotConnect);
@@ -53,10 +54,7 @@ Status FromCurl(CURLcode code) {
 class CurlRequest : public HttpRequest {
  public:
   CurlRequest(CURLM* multi, const HttpConnectOptions& connection, const HttpRequestOptions& options)
-      : multi_(multi),
-        easy_(curl_easy_init()),
-        options_(options),
-        deadline_(std::chrono::steady_clock::now() + std::chrono::milliseconds(options.limits.exchange_ms)) {
+      : multi_(multi), easy_(curl_easy_init()), options_(options) {
     Configure(connection);
   }
   ~CurlRequest() override {
@@ -76,10 +74,10 @@ class CurlRequest : public HttpRequest {
     return Status::Ok();
   }
 
-  Status send(std::string_view first_piece, uint64_t total_length) override {
+  // The body is collected and sent whole: curl announces its length itself.
+  Status send(std::string_view first_piece, uint64_t) override {
     if (Status s = Aborted(); !s.ok()) return s;
     body_.assign(first_piece);
-    total_length_ = total_length;
     return Status::Ok();
   }
 
@@ -168,7 +166,12 @@ class CurlRequest : public HttpRequest {
     }
     const HttpLimits& limits = options_.limits;
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.resolve_ms + limits.connect_ms));
-    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.exchange_ms));
+    // curl's own bound only backs up the deadline that Perform() keeps: a
+    // second later, so that its rounding never ends an exchange early.
+    const auto until_deadline =
+        std::chrono::duration_cast<std::chrono::milliseconds>(options_.deadline - std::chrono::steady_clock::now());
+    curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS,
+                     static_cast<long>(std::clamp<long long>(until_deadline.count() + 1000, 1, LONG_MAX)));
     // Silence longer than the send or receive limit ends the exchange.
     const long idle_s = static_cast<long>((std::max(limits.send_ms, limits.receive_ms) + 999) / 1000);
     curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -182,8 +185,7 @@ class CurlRequest : public HttpRequest {
   Status Aborted() const {
     int kind = abort_kind_.load();
     if (kind == 0) return Status::Ok();
-    auto why = static_cast<FailureKind>(kind);
-    return Status::Failure(why, why == FailureKind::DeadlinePassed ? err::kTimeout : err::kOperationCancelled);
+    return http_exchange_ended(static_cast<FailureKind>(kind));
   }
 
   Status Perform() {
@@ -200,12 +202,12 @@ class CurlRequest : public HttpRequest {
         }
       if (done) break;
       auto now = std::chrono::steady_clock::now();
-      if (now >= deadline_) abort(FailureKind::DeadlinePassed);
+      if (now >= options_.deadline) abort(FailureKind::DeadlinePassed);
       if (Status s = Aborted(); !s.ok()) {
         curl_multi_remove_handle(multi_, easy_);
         return s;
       }
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - now).count();
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(options_.deadline - now).count();
       curl_multi_poll(multi_, nullptr, 0, static_cast<int>(std::clamp<long long>(left, 1, 1000)), nullptr);
     }
     curl_multi_remove_handle(multi_, easy_);
@@ -223,8 +225,7 @@ class CurlRequest : public HttpRequest {
       request->head_refused_ = true;
       return 0;
     }
-    std::string line(data, size * count);
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    const std::string line = core::WithoutTrailingLineBreaks(std::string(data, size * count));
     if (line.rfind("HTTP/", 0) == 0) {  // a new answer (after 100 or a redirect)
       request->response_headers_.clear();
       size_t code_at = line.find(' ');
@@ -260,10 +261,8 @@ class CurlRequest : public HttpRequest {
   CURLM* multi_;
   CURL* easy_;
   HttpRequestOptions options_;
-  std::chrono::steady_clock::time_point deadline_;
   curl_slist* headers_ = nullptr;
   std::string body_;
-  uint64_t total_length_ = 0;
   std::atomic<int> abort_kind_{0};
   Status outcome_;
   bool received_ = false;

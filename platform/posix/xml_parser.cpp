@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "core/format.h"
+#include "core/text.h"
 #include "core/utf.h"
 
 namespace platform::posix {
@@ -150,8 +151,7 @@ void Emit(xmlDocPtr doc, xmlNodePtr node, XmlEventSink& sink) {
 
 std::wstring ErrorText(const xmlError& error) {
   if (!error.message) return L"The document is not well-formed";
-  std::wstring text = Text(reinterpret_cast<const xmlChar*>(error.message));
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+  const std::wstring text = core::WithoutTrailingLineBreaks(Text(reinterpret_cast<const xmlChar*>(error.message)));
   return text.empty() ? L"The document is not well-formed" : text;
 }
 
@@ -163,7 +163,6 @@ XmlParseStatus Libxml2Parser::parse(std::string_view bytes, const XmlParseLimits
     xmlInitParser();
     xmlSetExternalEntityLoader(RefuseExternalEntity);
   });
-  if (bytes.empty()) return XmlParseFailure{XmlParseFailure::Kind::syntax, L"Document is empty", 1};
   if (bytes.size() > INT_MAX) return XmlParseFailure{XmlParseFailure::Kind::syntax, L"Document is too large", 0};
 
   std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> ctxt(

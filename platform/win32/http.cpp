@@ -10,6 +10,7 @@
 // worker, which owns its buffers, finishes on its own.
 #include "platform/win32/http.h"
 
+#include "core/text.h"
 #include "platform/win32/stranded_connections.h"
 
 #include <windows.h>
@@ -51,7 +52,7 @@ Status FromWinHttp(DWORD code) {
   switch (code) {
     case ERROR_WINHTTP_TIMEOUT:
     case WSAETIMEDOUT:  // Wine passes the socket's own code through
-      return Status::Failure(FailureKind::DeadlinePassed, err::kTimeout);
+      return http_exchange_ended(FailureKind::DeadlinePassed);
     case ERROR_WINHTTP_RESEND_REQUEST: return Status::Failure(FailureKind::Resend, err::kResendRequest);
     case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
       return Status::Failure(FailureKind::ClientCertificateNeeded, err::kClientCertificateNeeded);
@@ -99,8 +100,7 @@ struct RequestState {
 
   Status Closed() const {
     if (closed_code) return Status::Failure(closed_why, closed_code);
-    return Status::Failure(closed_why,
-                           closed_why == FailureKind::DeadlinePassed ? err::kTimeout : err::kOperationCancelled);
+    return http_exchange_ended(closed_why);
   }
 
   static void Work(std::shared_ptr<RequestState> self) {
@@ -133,8 +133,7 @@ struct RequestState {
 class WinHttpRequest : public HttpRequest {
  public:
   WinHttpRequest(HINTERNET request, const HttpRequestOptions& options, const std::wstring& host, uint16_t port)
-      : state_(std::make_shared<RequestState>()),
-        deadline_(std::chrono::steady_clock::now() + std::chrono::milliseconds(options.limits.exchange_ms)) {
+      : state_(std::make_shared<RequestState>()), deadline_(options.deadline) {
     state_->handle = request;
     state_->host = host;
     state_->port = port;
@@ -333,7 +332,7 @@ class WinHttpConnection : public HttpConnection {
   core::Result<std::unique_ptr<HttpRequest>> open_request(const HttpRequestOptions& options) override {
     // No second exchange with a server while a stranded one still holds a connection to it.
     if (!StrandedExchanges::Instance().WaitUntilNone(host_, port_, kStrandedWaitMs))
-      return Status::Failure(FailureKind::DeadlinePassed, err::kTimeout);
+      return http_exchange_ended(FailureKind::DeadlinePassed);
     const wchar_t* any[] = {L"*/*", nullptr};
     HINTERNET request =
         WinHttpOpenRequest(connection_, options.verb.c_str(), options.path.c_str(), nullptr, WINHTTP_NO_REFERER,
@@ -469,8 +468,7 @@ std::wstring WinHttpClient::error_text(uint32_t code) {
   wchar_t buffer[256] = {};
   DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                 GetModuleHandleW(L"winhttp.dll"), code, 0, buffer, 256, nullptr);
-  std::wstring text(buffer, length);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
+  const std::wstring text = core::WithoutTrailingLineBreaks(std::wstring(buffer, length));
   return text.empty() ? http_error_fallback_text(code) : text;
 }
 

@@ -190,7 +190,6 @@ XmlParseStatus XmlLiteParser::parse(std::string_view bytes, const XmlParseLimits
   ComPtr<IXmlReader> reader;
   if (FAILED(create(kIID_IXmlReader, reinterpret_cast<void**>(reader.out()), nullptr)))
     return XmlParseFailure{XmlParseFailure::Kind::unavailable, L"", 0};
-  if (bytes.empty()) return XmlParseFailure{XmlParseFailure::Kind::syntax, ErrorReason(MX_E_INPUTEND), 1};
   reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
   // Our own count enforces the limit; the reader's, one deeper, backs it up.
   reader->SetProperty(XmlReaderProperty_MaxElementDepth, limits.max_element_depth + 1);

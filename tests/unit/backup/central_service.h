@@ -8,6 +8,7 @@
 
 #include "support/http_test_server.h"
 #include "platform/http.h"
+#include "support/response_envelope.h"
 #include "support/wsdl_documents.h"
 
 namespace backup_test {
@@ -33,11 +34,6 @@ class CentralService {
   }
 
  private:
-  static std::string Answer(const std::string& op, const std::string& value) {
-    return "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-           "<SOAP-ENV:Body><NS1:" + op + "Response xmlns:NS1=\"urn:coKelvoIntf-IcoKelvo\"><return>" + value +
-           "</return></NS1:" + op + "Response></SOAP-ENV:Body></SOAP-ENV:Envelope>";
-  }
   testing_support::HttpReply Serve(const testing_support::HttpReceived& r) {
     testing_support::HttpReply reply;
     if (r.RequestLine().rfind("GET ", 0) == 0) {
@@ -45,10 +41,10 @@ class CentralService {
     } else if (hang_) {
       reply.mode = testing_support::HttpReply::Mode::Hang;
     } else if (r.Header("SOAPAction").find("TestaConexao") != std::string::npos) {
-      reply.body = Answer("TestaConexao", "OK");
+      reply.body = testing_support::ResponseEnvelope("TestaConexao", "OK");
     } else {
       std::lock_guard lock(mutex_);
-      reply.body = Answer("BuscaSolic", busca_);
+      reply.body = testing_support::ResponseEnvelope("BuscaSolic", busca_);
     }
     return reply;
   }

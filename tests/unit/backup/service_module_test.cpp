@@ -25,6 +25,7 @@
 #include "platform/sim/service_control.h"
 #include "platform/threads.h"
 #include "service/service_status.h"
+#include "support/soap_fixtures.h"
 #include "soap/http_transport.h"
 #include "support/fakes.h"
 #include "support/mock_clock.h"
@@ -259,17 +260,6 @@ TEST_F(ServiceModule, CreationArmsBothTimersAndSetsUpTheProxy) {
   EXPECT_EQ(module->HTTPRIO.Service(), L"IcoKelvoservice");
   EXPECT_EQ(module->HTTPRIO.Port(), L"IcoKelvoPort");
   EXPECT_EQ(module->HTTPRIO.URL(), L"");
-  EXPECT_TRUE(module->HTTPRIO.HTTPWebNode().UseUTF8InHeader);
-  using soap::SOAPInvokeOption;
-  EXPECT_EQ(module->HTTPRIO.HTTPWebNode().InvokeOptions,
-            (soap::TSOAPInvokeOptions{SOAPInvokeOption::soIgnoreInvalidCerts,
-                                      SOAPInvokeOption::soAutoCheckAccessPointViaUDDI}));
-  EXPECT_EQ(module->HTTPRIO.HTTPWebNode().GetWebNodeOptions(), soap::TWebNodeOptions{});
-  using soap::TSOAPConvertOption;
-  EXPECT_EQ(module->HTTPRIO.DefaultConverter().Options,
-            (soap::TSOAPConvertOptions{TSOAPConvertOption::soSendMultiRefObj, TSOAPConvertOption::soTryAllSchema,
-                                       TSOAPConvertOption::soRootRefNodesToBody,
-                                       TSOAPConvertOption::soCacheMimeResponse, TSOAPConvertOption::soUTF8EncodeXML}));
 }
 
 enum class Config { On, Off, NoKey, NoDomingo };
@@ -525,6 +515,27 @@ class WebModule : public ServiceModule {
     EXPECT_TRUE(LogTexts().empty());  // the failed poll is swallowed
   }
 };
+
+// The proxy's header and envelope settings, as the central server receives
+// them: SOAP 1.1 header lines with the UTF-8 charset, and envelopes byte for
+// byte as the golden files hold them (typed, UTF-8 parameters).
+TEST_F(WebModule, TheProxysSettingsShowOnTheWire) {
+  central.Request("0");  // also a valid integer answer for GravaDados
+  auto kelvo = module->HTTPRIO.GetIcoKelvo();
+  EXPECT_EQ(kelvo->TestaConexao(), L"OK");
+  EXPECT_EQ(kelvo->GravaDados(L"1<2 & 3>0", L"Jo\u00E3o", L"\"q\"", L"a\r\nb", L"C:\\bk\\x.zip", L" F ", L"", 1e15,
+                              0.00001),
+            0);
+  std::vector<testing_support::HttpReceived> posts;
+  for (const auto& r : central.server().Requests())
+    if (r.RequestLine().rfind("POST ", 0) == 0) posts.push_back(r);
+  ASSERT_EQ(posts.size(), 2u);
+  EXPECT_EQ(posts[0].Header("SOAPAction"), "\"urn:coKelvoIntf-IcoKelvo#TestaConexao\"");
+  EXPECT_EQ(posts[1].Header("SOAPAction"), "\"urn:coKelvoIntf-IcoKelvo#GravaDados\"");
+  for (const auto& post : posts) EXPECT_EQ(post.Header("Content-Type"), "text/xml; charset=\"utf-8\"");
+  EXPECT_EQ(posts[0].body, testing_support::ReadFixture("requests/TestaConexao.xml"));
+  EXPECT_EQ(posts[1].body, testing_support::ReadFixture("requests/GravaDados_texts.xml"));
+}
 
 TEST_F(WebModule, RequestedRunStartsTheProgramWithKelvo) {
   const auto calls = PlaceRecordingProgram();

@@ -47,10 +47,7 @@ class Workers : public testing::Test {
   std::wstring LogText() {
     const std::string bytes = ReadFile(dir.path() / "LOGSrvBackup.ini");
     if (bytes.rfind("\xFF\xFE", 0) != 0) return core::FromUtf8(bytes);
-    std::u16string units;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-      units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
-    return core::FromUtf16(units);
+    return core::FromUtf16Bytes(std::string_view(bytes).substr(2));
   }
   // Runs one worker to its end; returns the message of a failure that
   // escaped its body, empty when none did.

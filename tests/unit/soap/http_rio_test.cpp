@@ -7,10 +7,12 @@
 #include "soap/http_rio.h"
 #include "soap/http_transport.h"
 #include "soap/wsdl.h"
-#include "soap_fixtures.h"
+#include "support/soap_fixtures.h"
+#include "support/response_envelope.h"
 #include "support/wsdl_documents.h"
 
 using namespace soap;
+using testing_support::ResponseEnvelope;
 using testing_support::HttpReceived;
 using testing_support::HttpReply;
 using testing_support::HttpTestServer;
@@ -18,12 +20,6 @@ using testing_support::HttpTestServer;
 namespace {
 
 std::wstring Wide(const std::string& text) { return core::FromUtf8(text); }
-
-std::string Answer(const std::string& op, const std::string& value) {
-  return "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-         "<SOAP-ENV:Body><NS1:" + op + "Response xmlns:NS1=\"urn:coKelvoIntf-IcoKelvo\"><return>" + value +
-         "</return></NS1:" + op + "Response></SOAP-ENV:Body></SOAP-ENV:Envelope>";
-}
 
 // The central web service: the WSDL at /wsdl/IcoKelvo, the calls at /soap/IcoKelvo.
 class CentralService : public testing::Test {
@@ -41,11 +37,11 @@ class CentralService : public testing::Test {
     if (fault) {
       reply.status = 500;
       reply.reason = "Internal Server Error";
-      reply.body = soap_test::ReadFixture("responses/fault.xml");
+      reply.body = testing_support::ReadFixture("responses/fault.xml");
     } else if (action.find("TestaConexao") != std::string::npos) {
-      reply.body = Answer("TestaConexao", "OK");
+      reply.body = ResponseEnvelope("TestaConexao", "OK");
     } else {
-      reply.body = Answer("BuscaSolic", "17|11222333000181|S1");
+      reply.body = ResponseEnvelope("BuscaSolic", "17|11222333000181|S1");
     }
     return reply;
   }
@@ -105,8 +101,8 @@ TEST_F(CentralService, CallsTravelToTheEndpointTheWsdlNames) {
   EXPECT_EQ(posts[0].Header("SOAPAction"), "\"urn:coKelvoIntf-IcoKelvo#TestaConexao\"");
   EXPECT_EQ(posts[1].Header("SOAPAction"), "\"urn:coKelvoIntf-IcoKelvo#BuscaSolic\"");
   EXPECT_EQ(posts[0].Header("Content-Type"), "text/xml; charset=\"utf-8\"");
-  EXPECT_EQ(posts[0].body, soap_test::ReadFixture("requests/TestaConexao.xml"));
-  EXPECT_EQ(posts[1].body, soap_test::ReadFixture("requests/BuscaSolic.xml"));
+  EXPECT_EQ(posts[0].body, testing_support::ReadFixture("requests/TestaConexao.xml"));
+  EXPECT_EQ(posts[1].body, testing_support::ReadFixture("requests/BuscaSolic.xml"));
   EXPECT_EQ(posts[0].connection, posts[1].connection) << "keep-alive between calls";
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "core/format.h"
 #include "core/utf.h"
 #include "support/http_test_server.h"
 #include "platform/host.h"
@@ -161,6 +162,46 @@ TEST_F(Transport, AnswersByStatusAndContentType) {
       EXPECT_EQ(e.Message(), expected) << c.status << " " << c.content_type;
       EXPECT_EQ(e.StatusCode, c.status_code);
     }
+  }
+}
+
+// The armed UDDI re-check finds no new access point (there is no inquiry
+// client): a moved endpoint's failure then loses its status, and nothing
+// is sent again.
+TEST_F(Transport, AMovedEndpointLosesItsStatusOnlyWhenTheUddiRecheckIsArmed) {
+  const struct {
+    const char* name;
+    bool option;
+    std::wstring uddi_operator, binding_key;
+    int status;
+    int status_code;  // of the failure
+  } cases[] = {
+      {"armed, 404", true, L"http://uddi.example/inquire", L"key", 404, 0},
+      {"armed, 405", true, L"http://uddi.example/inquire", L"key", 405, 0},
+      {"armed, 410", true, L"http://uddi.example/inquire", L"key", 410, 0},
+      {"armed, another status", true, L"http://uddi.example/inquire", L"key", 403, 403},
+      {"no operator", true, L"", L"key", 404, 404},
+      {"no binding key", true, L"http://uddi.example/inquire", L"", 404, 404},
+      {"option off", false, L"http://uddi.example/inquire", L"key", 404, 404},
+  };
+  for (const auto& c : cases) {
+    reply = {};
+    reply.status = c.status;
+    reply.reason = "Gone Away";
+    if (c.option) node.InvokeOptions.Include(SOAPInvokeOption::soAutoCheckAccessPointViaUDDI);
+    else node.InvokeOptions.Exclude(SOAPInvokeOption::soAutoCheckAccessPointViaUDDI);
+    node.UDDIOperator = c.uddi_operator;
+    node.UDDIBindingKey = c.binding_key;
+    const size_t before = server.Requests().size();
+    try {
+      node.Execute(kEnvelope);
+      ADD_FAILURE() << c.name << ": accepted";
+    } catch (const ESOAPHTTPException& e) {
+      EXPECT_EQ(e.Message(), core::Format(L"Gone Away (%d) - '%s'", {int64_t{c.status}, node.URL()})) << c.name;
+      EXPECT_EQ(e.StatusCode, c.status_code) << c.name;
+    }
+    EXPECT_EQ(server.Requests().size(), before + 1) << c.name << ": sent again";
+    EXPECT_FALSE(node.Connected()) << c.name;
   }
 }
 

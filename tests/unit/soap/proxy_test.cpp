@@ -3,19 +3,15 @@
 #include <cmath>
 
 #include "soap/soap_exceptions.h"
-#include "soap_fixtures.h"
+#include "support/soap_fixtures.h"
+#include "support/response_envelope.h"
 
 using namespace soap;
-using soap_test::ConverterSequence;
-using soap_test::ReadFixture;
+using testing_support::ResponseEnvelope;
+using testing_support::ConverterSequence;
+using testing_support::ReadFixture;
 
 namespace {
-
-std::string Answer(const std::string& op, const std::string& value) {
-  return "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-         "<SOAP-ENV:Body><NS1:" + op + "Response xmlns:NS1=\"urn:coKelvoIntf-IcoKelvo\"><return>" + value +
-         "</return></NS1:" + op + "Response></SOAP-ENV:Body></SOAP-ENV:Envelope>";
-}
 
 class Proxy : public testing::Test {
  protected:
@@ -27,15 +23,15 @@ class Proxy : public testing::Test {
 }  // namespace
 
 TEST_F(Proxy, OperationsReturnWhatTheAnswerCarries) {
-  sequence.response = Answer("GravaDados", "-42");
+  sequence.response = ResponseEnvelope("GravaDados", "-42");
   EXPECT_EQ(proxy.GravaDados(L"1", L"", L"", L"", L"", L"", L"", 0, 0), -42);
-  sequence.response = Answer("GravaClientes", "0");
+  sequence.response = ResponseEnvelope("GravaClientes", "0");
   EXPECT_EQ(proxy.GravaClientes(L"1", L"", L"", L"", L""), 0);
-  sequence.response = Answer("BuscaDados", "2.5");
+  sequence.response = ResponseEnvelope("BuscaDados", "2.5");
   EXPECT_EQ(proxy.BuscaDados(L"1", L"a", L"S"), 2.5);
-  sequence.response = Answer("BuscaSolic", "17|11222333000181|S1");
+  sequence.response = ResponseEnvelope("BuscaSolic", "17|11222333000181|S1");
   EXPECT_EQ(proxy.BuscaSolic(), L"17|11222333000181|S1");
-  sequence.response = Answer("SituacaoSolic", "S\xC3\xA3o");
+  sequence.response = ResponseEnvelope("SituacaoSolic", "S\xC3\xA3o");
   EXPECT_EQ(proxy.SituacaoSolic(L"1", L"S"), L"S\u00E3o");
   sequence.response = ReadFixture("responses/testaconexao_ok.xml");
   EXPECT_EQ(proxy.TestaConexao(), L"OK");
@@ -43,7 +39,7 @@ TEST_F(Proxy, OperationsReturnWhatTheAnswerCarries) {
   EXPECT_EQ(proxy.BuscaPath(), L"C:\\Backup");
   sequence.response = ReadFixture("responses/soap12.xml");
   EXPECT_EQ(proxy.TestaConexao(), L"");
-  sequence.response = Answer("ApagaDadosBKS", "ignored");
+  sequence.response = ResponseEnvelope("ApagaDadosBKS", "ignored");
   EXPECT_NO_THROW(proxy.ApagaDadosBKS(L"1"));
 }
 

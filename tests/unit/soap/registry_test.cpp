@@ -34,10 +34,8 @@ TEST(InvocationRegistry, ContractRegistrationGivesNamespaceActionAndWireNames) {
   EXPECT_EQ(r.GetMethExternalName(intf, L"GravaDados"), L"GravaDados");
   EXPECT_EQ(r.GetParamExternalName(intf, L"GravaDados", L"Tamanho"), L"Tamanho");
   EXPECT_EQ(r.GetReturnParamNames(intf), L"Result;Return");
-  TIntfInvokeOptions expected;
-  expected.Add(TIntfInvokeOption::ioHasNamespace);
-  expected.Add(TIntfInvokeOption::ioHasDefaultSOAPAction);
-  EXPECT_EQ(r.GetIntfInvokeOptions(intf), expected);
+  EXPECT_EQ(r.GetIntfInvokeOptions(intf),
+            (TIntfInvokeOptions{TIntfInvokeOption::ioHasNamespace, TIntfInvokeOption::ioHasDefaultSOAPAction}));
   EXPECT_FALSE(r.GetUDDIInfo(intf).Registered);
   EXPECT_EQ(r.GetHeaderClass(L"Any", L"urn:x"), nullptr);
 

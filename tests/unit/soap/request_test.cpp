@@ -6,11 +6,11 @@
 #include "core/utf.h"
 #include "soap/soap_exceptions.h"
 #include "soap/xml_reader.h"
-#include "soap_fixtures.h"
+#include "support/soap_fixtures.h"
 
 using namespace soap;
-using soap_test::ConverterSequence;
-using soap_test::ReadFixture;
+using testing_support::ConverterSequence;
+using testing_support::ReadFixture;
 
 namespace {
 

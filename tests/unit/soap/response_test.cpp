@@ -3,7 +3,7 @@
 #include "core/exceptions.h"
 #include "soap/scalar_text.h"
 #include "soap/soap_exceptions.h"
-#include "soap_fixtures.h"
+#include "support/soap_fixtures.h"
 
 using namespace soap;
 

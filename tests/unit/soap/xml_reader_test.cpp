@@ -132,11 +132,12 @@ class CountingParser : public platform::XmlParser {
 
 }  // namespace
 
-TEST(XmlReader, OversizedInputIsRefusedBeforeParsingAndAMissingParserIsReported) {
+TEST(XmlReader, OversizedOrEmptyInputIsRefusedBeforeParsingAndAMissingParserIsReported) {
   CountingParser parser;
   platform::ScopedOverride<platform::XmlParser> use(&platform::Host::xml_parser, &parser);
   std::string big = "<a>" + std::string(kMaxXmlDocumentBytes, 'x') + "</a>";
   EXPECT_THROW(ParseXmlDocument(big), EDOMParseError);
+  EXPECT_EQ(ParseError(""), L"Document is empty\r\nLine: 1\r\n");
   EXPECT_EQ(parser.calls, 0);
   try {
     ParseXmlDocument("<a/>");

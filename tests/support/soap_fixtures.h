@@ -9,7 +9,7 @@
 #include "soap/converter.h"
 #include "support/temp_dir.h"
 
-namespace soap_test {
+namespace testing_support {
 
 inline std::string FixturePath(const std::string& relative) {
 #ifdef _WIN32
@@ -41,4 +41,4 @@ class ConverterSequence : public soap::TCallSequence {
   }
 };
 
-}  // namespace soap_test
+}  // namespace testing_support
