@@ -27,20 +27,6 @@ constexpr uint32_t kErrorServiceDoesNotExist = 1060;
 constexpr uint32_t kStartDisabled = 4;
 constexpr uint32_t kRunning = 4;
 
-// Closes a control manager handle however the query ends.
-class ScopedScHandle {
- public:
-  explicit ScopedScHandle(platform::ScHandle handle) : handle_(handle) {}
-  ~ScopedScHandle() {
-    if (handle_) platform::host().service_database->close_handle(handle_);
-  }
-  ScopedScHandle(const ScopedScHandle&) = delete;
-  ScopedScHandle& operator=(const ScopedScHandle&) = delete;
-
- private:
-  platform::ScHandle handle_;
-};
-
 // One call of the poll, with the SOAPAction it went out with.
 template <class Call>
 void MakeCall(CallFacts& facts, soap::THTTPRIO& rio, Call call) {
@@ -63,14 +49,14 @@ ServiceFacts GatherServiceFacts() {
     facts.query = manager.status();
     return facts;
   }
-  ScopedScHandle manager_handle(manager.value());
+  platform::ScopedScHandle manager_handle(database, manager.value());
   const core::Result<platform::ScHandle> service =
       database.open_service(manager.value(), kServiceName, platform::kServiceQueryConfigAndStatus);
   if (!service.ok()) {
     if (service.status().code() != kErrorServiceDoesNotExist) facts.query = service.status();
     return facts;
   }
-  ScopedScHandle service_handle(service.value());
+  platform::ScopedScHandle service_handle(database, service.value());
   facts.installed = true;
   const core::Result<platform::ServiceState> state = database.query_service(service.value());
   if (state.ok()) facts.state = state.value();

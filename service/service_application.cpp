@@ -17,8 +17,6 @@ namespace service {
 
 namespace {
 
-std::wstring ExecutableFileName() { return base::ExtractFileName(platform::host().process->executable_path()); }
-
 // Inside a catch block: the class name the unhandled-exception box shows.
 std::wstring CurrentExceptionClassName() {
   try {
@@ -37,7 +35,7 @@ std::wstring CurrentExceptionClassName() {
 // Without a visible window station (a service) nobody could close the box
 // and the process would never end: the text goes to the event log instead.
 void ShowUnhandledException() {
-  const std::wstring text = timers::UnhandledExceptionText(CurrentExceptionClassName(), ExecutableFileName(), 0,
+  const std::wstring text = timers::UnhandledExceptionText(CurrentExceptionClassName(), base::ExecutableFileName(), 0,
                                                            CurrentExceptionMessage());
   TellAdministrator(L"Application Error", text, platform::DialogIcon::Error);
 }
@@ -82,7 +80,7 @@ void TServiceStartThread::Execute() {
 TServiceApplication::TServiceApplication(timers::TApplication& application)
     : FApplication(application),
       FCommandLine(platform::host().process->command_line()),
-      FEventLogger(ExecutableFileName()) {
+      FEventLogger(base::ExecutableFileName()) {
   // A user's logging off must not end the services' process.
   FApplication.HookMainWindow([](const timers::TMessage& m) { return m.message == timers::WM_ENDSESSION; });
 }

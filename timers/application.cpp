@@ -11,7 +11,6 @@
 #include "core/utf.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
-#include "platform/process_info.h"
 
 namespace timers {
 
@@ -24,14 +23,9 @@ void ShowError(const std::wstring& caption, const std::wstring& text) {
   else std::cerr << core::ToUtf8(caption) << ": " << core::ToUtf8(text) << '\n';
 }
 
-std::wstring ExecutableFileName() {
-  auto* process = platform::host().process;
-  return process ? base::ExtractFileName(process->executable_path()) : std::wstring();
-}
-
 // What is known of an exception that is not one of ours: nothing but where.
 void ShowUnknownException() {
-  ShowError(L"Application Error", UnhandledExceptionText(L"(unknown)", ExecutableFileName(), 0, L""));
+  ShowError(L"Application Error", UnhandledExceptionText(L"(unknown)", base::ExecutableFileName(), 0, L""));
 }
 
 }  // namespace
@@ -105,7 +99,7 @@ void TApplication::WindowProcedure(const TMessage& message) {
 
 std::wstring TApplication::Title() const {
   if (!title_.empty()) return title_;
-  std::wstring name = ExecutableFileName();
+  std::wstring name = base::ExecutableFileName();
   name = name.substr(0, name.find(L'.'));
   for (size_t i = 1; i < name.size(); ++i) name[i] = static_cast<wchar_t>(std::towlower(name[i]));
   return name;
