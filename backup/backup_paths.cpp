@@ -1,4 +1,5 @@
 #include "backup/backup_paths.h"
+#include "backup/stored_names.h"
 
 #include <cwchar>
 
@@ -72,7 +73,7 @@ std::optional<base::TDateTime> ParseRunLogTimestamp(const std::wstring& text) {
 }
 
 std::optional<base::TDateTime> RecordedLaunch() {
-  return ParseRunLogTimestamp(base::TIniFile(RunLogPath()).ReadString(L"BACKUP", L"EXECUTADO", L""));
+  return ParseRunLogTimestamp(base::TIniFile(RunLogPath()).ReadString(kRunLogSection, kRunLogExecuted, L""));
 }
 
 bool StartBackupProgram(const std::wstring& parameters) {

@@ -7,6 +7,7 @@
 #include "backup/request_poll.h"
 #include "backup/schedule.h"
 #include "backup/web_service_location.h"
+#include "backup/stored_names.h"
 #include "base/exceptions.h"
 #include "base/ini_file.h"
 #include "core/text.h"
@@ -95,8 +96,8 @@ FileFacts GatherFileFacts() {
   facts.program_present = files.is_file(facts.program_path);
   facts.run_log_path = RunLogPath();
   base::TIniFile run_log(facts.run_log_path);
-  facts.executed = run_log.ReadString(L"BACKUP", L"EXECUTADO", L"");
-  facts.error = run_log.ReadString(L"BACKUP", L"ERRO", L"");
+  facts.executed = run_log.ReadString(kRunLogSection, kRunLogExecuted, L"");
+  facts.error = run_log.ReadString(kRunLogSection, kRunLogError, L"");
   facts.ini_path = CompanyIniPath();
   facts.ini_present = files.is_file(facts.ini_path);
   facts.company = ReadCompanyNumber();
