@@ -70,7 +70,7 @@ void TServiceStartThread::Execute() {
   // The main loop ends with the dispatcher, however the dispatcher ends.
   struct QuitWhenDone {
     timers::WindowHandle window;
-    ~QuitWhenDone() { timers::PostToWindow(window, timers::WM_QUIT, 0, 0); }
+    ~QuitWhenDone() { timers::PostToWindow(window, timers::kQuitMessage, 0, 0); }
   } quit{FQuitWindow};
   const core::Status dispatched = platform::host().service_control->run_dispatcher(
       FServiceStartTable, [this](const std::vector<std::wstring>& arguments) { ServiceEntry(FServices, arguments); });
@@ -82,7 +82,7 @@ TServiceApplication::TServiceApplication(timers::TApplication& application)
       FCommandLine(platform::host().process->command_line()),
       FEventLogger(base::ExecutableFileName()) {
   // A user's logging off must not end the services' process.
-  FApplication.HookMainWindow([](const timers::TMessage& m) { return m.message == timers::WM_ENDSESSION; });
+  FApplication.HookMainWindow([](const timers::TMessage& m) { return m.message == timers::kEndSessionMessage; });
 }
 
 TServiceApplication::~TServiceApplication() { ReleaseAtExit(); }

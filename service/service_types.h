@@ -35,13 +35,6 @@ using TStopEvent = std::function<void(TService* Sender, bool& Stopped)>;
 using TPauseEvent = std::function<void(TService* Sender, bool& Paused)>;
 using TContinueEvent = std::function<void(TService* Sender, bool& Continued)>;
 
-// Control codes the host knows by name; others are custom codes.
-inline constexpr uint32_t SERVICE_CONTROL_STOP = 1;
-inline constexpr uint32_t SERVICE_CONTROL_PAUSE = 2;
-inline constexpr uint32_t SERVICE_CONTROL_CONTINUE = 3;
-inline constexpr uint32_t SERVICE_CONTROL_INTERROGATE = 4;
-inline constexpr uint32_t SERVICE_CONTROL_SHUTDOWN = 5;
-
 // The thread message that carries a control request to the service thread.
 inline constexpr uint32_t CM_SERVICE_CONTROL_CODE = 1024 + 1;
 

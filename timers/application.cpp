@@ -52,7 +52,7 @@ void TApplication::HandleMessage() {
     Idle();
     return;
   }
-  if (message.message == WM_QUIT) {
+  if (message.message == kQuitMessage) {
     terminated_ = true;
     return;
   }
@@ -64,7 +64,7 @@ void TApplication::Idle() {
   WaitMessage();
 }
 
-void TApplication::Terminate() { PostToThread(main_thread_, WM_QUIT, 0, 0); }
+void TApplication::Terminate() { PostToThread(main_thread_, kQuitMessage, 0, 0); }
 
 void TApplication::HookMainWindow(TWindowHook hook) { hooks_.push_back(std::move(hook)); }
 
@@ -73,7 +73,7 @@ void TApplication::QueueOnMainThread(std::function<void()> call) {
     std::lock_guard lock(queued_mutex_);
     queued_.push_back(std::move(call));
   }
-  PostToWindow(window_, WM_NULL, 0, 0);
+  PostToWindow(window_, kNullMessage, 0, 0);
 }
 
 bool TApplication::RunQueuedCalls() {
@@ -89,9 +89,9 @@ bool TApplication::RunQueuedCalls() {
 void TApplication::WindowProcedure(const TMessage& message) {
   for (auto& hook : hooks_)
     if (hook(message)) return;
-  if (message.message == WM_NULL) {
+  if (message.message == kNullMessage) {
     RunQueuedCalls();
-  } else if (message.message == WM_ENDSESSION) {
+  } else if (message.message == kEndSessionMessage) {
     Terminate();
     if (message.wparam) std::exit(0);  // the user's logon really ends
   }
