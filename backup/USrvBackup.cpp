@@ -157,7 +157,6 @@ void TTavSrvBackup::ServiceStart(service::TService*, bool& Started) {
     Timer.SetEnabled(true);
     TimerWeb.SetEnabled(true);
   } else {
-    Started = false;
     StopBackupThread();
     StopKelvoThread();
   }
