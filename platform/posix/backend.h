@@ -7,9 +7,12 @@
 
 namespace platform::posix {
 
-void install_base_area(Host& host);     // registry, files, INI, shell, threads, clock, locale, errors
-void install_service_area(Host& host);  // control manager, event log, dialogs
-void install_web_area(Host& host);      // HTTP, XML parser, connectivity
+// registry, INI, shell, files, file access, process, threads, clock, locale, error texts
+void install_base_area(Host& host);
+// control manager, service database, event log, dialogs, console
+void install_service_area(Host& host);
+// HTTP, XML parser, connectivity
+void install_web_area(Host& host);
 
 inline constexpr uint32_t kNotEnoughMemory = 8;  // the platform's code
 

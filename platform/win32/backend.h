@@ -6,8 +6,11 @@
 
 namespace platform::win32 {
 
-void install_base_area(Host& host);     // registry, files, INI, shell, threads, clock, locale, errors
-void install_service_area(Host& host);  // control manager, event log, dialogs
-void install_web_area(Host& host);      // HTTP, XML parser, connectivity
+// registry, INI, shell, files, file access, process, threads, clock, locale, error texts
+void install_base_area(Host& host);
+// control manager, service database, event log, dialogs, console
+void install_service_area(Host& host);
+// HTTP, XML parser, connectivity
+void install_web_area(Host& host);
 
 }  // namespace platform::win32
