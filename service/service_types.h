@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "timers/message_queue.h"
+
 namespace service {
 
 class TService;
@@ -36,7 +38,7 @@ using TPauseEvent = std::function<void(TService* Sender, bool& Paused)>;
 using TContinueEvent = std::function<void(TService* Sender, bool& Continued)>;
 
 // The thread message that carries a control request to the service thread.
-inline constexpr uint32_t CM_SERVICE_CONTROL_CODE = 1024 + 1;
+inline constexpr uint32_t CM_SERVICE_CONTROL_CODE = timers::kFirstUserMessage + 1;
 
 // The platform's dwCurrentState for a status (1 stopped ... 7 paused).
 uint32_t StateCode(TCurrentStatus status);
