@@ -125,7 +125,7 @@ TTavSrvBackup::~TTavSrvBackup() {
 void TTavSrvBackup::Controller(uint32_t CtrlCode) {
   TTavSrvBackup* module = current_module.load();
   if (!module) return;
-  if (CtrlCode == service::SERVICE_CONTROL_STOP || CtrlCode == service::SERVICE_CONTROL_SHUTDOWN)
+  if (CtrlCode == platform::kControlStop || CtrlCode == platform::kControlShutdown)
     module->HTTPRIO.Cancel();
   module->PostControlRequest(CtrlCode);
 }
@@ -157,7 +157,6 @@ void TTavSrvBackup::ServiceStart(service::TService*, bool& Started) {
     Timer.SetEnabled(true);
     TimerWeb.SetEnabled(true);
   } else {
-    Started = false;
     StopBackupThread();
     StopKelvoThread();
   }

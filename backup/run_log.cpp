@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "backup/backup_paths.h"
+#include "backup/stored_names.h"
 #include "base/ini_file.h"
 #include "platform/host.h"
 #include "platform/locale.h"
@@ -63,7 +64,7 @@ std::optional<base::TDateTime> ParseRunLogTimestamp(const std::wstring& text) {
 }
 
 std::optional<base::TDateTime> RecordedLaunch() {
-  return ParseRunLogTimestamp(base::TIniFile(RunLogPath()).ReadString(L"BACKUP", L"EXECUTADO", L""));
+  return ParseRunLogTimestamp(base::TIniFile(RunLogPath()).ReadString(kRunLogSection, kRunLogExecuted, L""));
 }
 
 }  // namespace backup

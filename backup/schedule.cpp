@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "backup/stored_names.h"
 #include "base/registry_accessor.h"
 #include "core/thread_checker.h"
 #include "core/text.h"
@@ -22,14 +23,12 @@ namespace {
 
 core::ThreadChecker schedule_owner;
 
-constexpr wchar_t kSettingsKey[] = L"\\Software\\Tav7Backup";
-constexpr wchar_t kHoursKey[] = L"\\Software\\Tav7Backup\\Horarios";
 constexpr wchar_t kEveryDay[] = L"Todo Dia";
 constexpr wchar_t kCatchUp[] = L"RecuperarPerdidos";
 
 void LoadHours(base::RegistryAccessor& accessor, ScheduleReading& load, ScheduleAccess access) {
   // Outcome ignored: reads then hit the main key.
-  accessor.OpenKey(kHoursKey, access == ScheduleAccess::Service);
+  accessor.OpenKey(L"\\" + HoursKey(), access == ScheduleAccess::Service);
   for (int h = 0; h < 24; ++h) {
     load.Slots[h].Hour = h;
     load.Slots[h].Enabled = accessor.ReadBool(HourValueName(h));
@@ -122,7 +121,7 @@ void LoadSchedule() {
 void ReadSchedule(ScheduleReading& load, ScheduleAccess access) {
   base::RegistryAccessor accessor(access == ScheduleAccess::Service ? platform::kKeyAllAccess
                                                                     : platform::kKeyRead);
-  if (!accessor.OpenKey(kSettingsKey, false)) return;
+  if (!accessor.OpenKey(L"\\" + std::wstring(kSettingsKey), false)) return;
   load.KeyFound = true;
   load.Switch = StoredString(accessor, L"SERVICO");
   load.Enabled = load.Switch == L"S";

@@ -12,7 +12,7 @@
 namespace backup {
 
 void ShowToAdministrator(const std::wstring& text) {
-  if (platform::host().console->write_text(text)) return;
+  if (platform::host().console->write_text(text).ok()) return;
   service::TellAdministrator(kServiceDisplayName, text, platform::DialogIcon::Information);
 }
 

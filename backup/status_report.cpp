@@ -9,6 +9,8 @@
 #include "backup/schedule.h"
 #include "backup/web_service_location.h"
 #include "base/os_errors.h"
+#include "backup/stored_names.h"
+#include "base/os_errors.h"
 #include "base/ini_file.h"
 #include "core/text.h"
 #include "base/paths.h"
@@ -27,20 +29,6 @@ namespace {
 constexpr uint32_t kErrorServiceDoesNotExist = 1060;
 constexpr uint32_t kStartDisabled = 4;
 constexpr uint32_t kRunning = 4;
-
-// Closes a control manager handle however the query ends.
-class ScopedScHandle {
- public:
-  explicit ScopedScHandle(platform::ScHandle handle) : handle_(handle) {}
-  ~ScopedScHandle() {
-    if (handle_) platform::host().service_database->close_handle(handle_);
-  }
-  ScopedScHandle(const ScopedScHandle&) = delete;
-  ScopedScHandle& operator=(const ScopedScHandle&) = delete;
-
- private:
-  platform::ScHandle handle_;
-};
 
 // One call of the poll, with the SOAPAction it went out with.
 template <class Call>
@@ -64,14 +52,14 @@ ServiceFacts GatherServiceFacts() {
     facts.query = manager.status();
     return facts;
   }
-  ScopedScHandle manager_handle(manager.value());
+  platform::ScopedScHandle manager_handle(database, manager.value());
   const core::Result<platform::ScHandle> service =
       database.open_service(manager.value(), kServiceName, platform::kServiceQueryConfigAndStatus);
   if (!service.ok()) {
     if (service.status().code() != kErrorServiceDoesNotExist) facts.query = service.status();
     return facts;
   }
-  ScopedScHandle service_handle(service.value());
+  platform::ScopedScHandle service_handle(database, service.value());
   facts.installed = true;
   const core::Result<platform::ServiceState> state = database.query_service(service.value());
   if (state.ok()) facts.state = state.value();
@@ -110,8 +98,8 @@ FileFacts GatherFileFacts() {
   facts.program_present = files.is_file(facts.program_path);
   facts.run_log_path = RunLogPath();
   base::TIniFile run_log(facts.run_log_path);
-  facts.executed = run_log.ReadString(L"BACKUP", L"EXECUTADO", L"");
-  facts.error = run_log.ReadString(L"BACKUP", L"ERRO", L"");
+  facts.executed = run_log.ReadString(kRunLogSection, kRunLogExecuted, L"");
+  facts.error = run_log.ReadString(kRunLogSection, kRunLogError, L"");
   facts.ini_path = CompanyIniPath();
   facts.ini_present = files.is_file(facts.ini_path);
   facts.company = ReadCompanyNumber();

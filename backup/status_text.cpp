@@ -4,6 +4,8 @@
 #include "backup/run_log.h"
 #include "backup/schedule.h"
 #include "base/os_errors.h"
+#include "backup/stored_names.h"
+#include "base/os_errors.h"
 #include "core/text.h"
 #include "core/version.h"
 #include "platform/host.h"
@@ -106,7 +108,7 @@ std::wstring CatchUpText(const ScheduleFacts& s) {
 }
 
 void ScheduleSection(Lines& out, const ScheduleFacts& s) {
-  out.Heading(L"Configuration (HKEY_LOCAL_MACHINE\\Software\\Tav7Backup, 32-bit view)");
+  out.Heading(L"Configuration (HKEY_LOCAL_MACHINE\\" + std::wstring(kSettingsKey) + L", 32-bit view)");
   out.Fact(L"SERVICO", SwitchText(s));
   if (!s.load_failure.empty()) {
     out.Fact(L"Load", L"fails with \"" + s.load_failure + L"\": the service would not start");
@@ -133,8 +135,8 @@ void FileSection(Lines& out, const FileFacts& f) {
   out.Heading(L"Files");
   out.Fact(L"Backup program", f.program_path + (f.program_present ? L" (present)" : L" (missing)"));
   out.Fact(L"Run log", f.run_log_path);
-  out.Fact(L"EXECUTADO", f.executed.empty() ? L"(none)" : f.executed);
-  out.Fact(L"ERRO", f.error.empty() ? L"(none)" : f.error);
+  out.Fact(kRunLogExecuted, f.executed.empty() ? L"(none)" : f.executed);
+  out.Fact(kRunLogError, f.error.empty() ? L"(none)" : f.error);
   out.Fact(L"Company file", f.ini_path + (f.ini_present ? L" (present)" : L" (missing)"));
   out.Fact(L"CNPJ", core::Trim(f.company).empty() ? L"blank: no poll calls the web service" : f.company);
 }
@@ -226,7 +228,7 @@ std::wstring HelpText() {
          L"other, the program runs as the service, which only the control manager starts.\n"
          L"\n"
          L"Configuration, read at each start of the service:\n"
-         L"  HKEY_LOCAL_MACHINE\\Software\\Tav7Backup (32-bit view):\n"
+         L"  HKEY_LOCAL_MACHINE\\" + kSettingsKey + L" (32-bit view):\n"
          L"    SERVICO: \"S\" enables the service\n"
          L"    Domingo, Segunda, Ter\u00E7a, Quarta, Quinta, Sexta, S\u00E1bado, Todo Dia:\n"
          L"      any non-zero loads the hours\n"
@@ -235,10 +237,11 @@ std::wstring HelpText() {
          L"    RecuperarPerdidos: optional; non-zero makes up, once, the latest enabled\n"
          L"      hour missed while the machine was off or asleep, at the first tick\n"
          L"      after the start or the wake (EXECUTADO then shows that time)\n"
-         L"  HKEY_LOCAL_MACHINE\\Software\\Tav7Backup\\Horarios:\n"
+         L"  HKEY_LOCAL_MACHINE\\" + HoursKey() + L":\n"
          L"    00:00 to 23:00: non-zero schedules a run in that hour\n"
          L"Beside this program: backup.ini, [EMPRESA] CNPJ (read at each poll, every\n"
-         L"60 s); LOGSrvBackup.ini, the run log ([BACKUP] EXECUTADO, ERRO).\n"
+         L"60 s); LOGSrvBackup.ini, the run log ([" + kRunLogSection + L"] " + kRunLogExecuted + L", " + kRunLogError +
+         L").\n"
          L"\n"
          L"Exit codes of /STATUS, those of a monitoring check (OK, WARNING, CRITICAL,\n"
          L"UNKNOWN), so it can be used as a check command as it is:\n"

@@ -1,5 +1,6 @@
 #include "backup/web_service_location.h"
 
+#include "backup/stored_names.h"
 #include "base/registry_accessor.h"
 #include "core/exceptions.h"
 #include "core/format.h"
@@ -14,7 +15,6 @@
 namespace backup {
 namespace {
 
-constexpr wchar_t kSettingsKey[] = L"\\Software\\Tav7Backup";
 constexpr wchar_t kValueName[] = L"ServidorBackup";
 
 bool IsLetterOrDigit(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9'); }
@@ -67,7 +67,7 @@ std::wstring Describe(const platform::RegValue& value) {
 
 // What is stored, for a report: the text of a string, else its type.
 std::wstring StoredText() {
-  auto key = platform::host().registry_keys->open_local_machine(kSettingsKey + 1, platform::kKeyRead, false);
+  auto key = platform::host().registry_keys->open_local_machine(kSettingsKey, platform::kKeyRead, false);
   if (!key.ok()) return L"";
   auto value = key.value()->query(kValueName);
   if (!value.ok()) return L"";
@@ -96,7 +96,7 @@ ServerHostSetting ReadServerHostSetting() {
   try {
     base::RegistryAccessor accessor(platform::kKeyRead);
     std::wstring text;
-    if (accessor.OpenKey(kSettingsKey, false)) text = core::Trim(accessor.ReadString(kValueName));
+    if (accessor.OpenKey(L"\\" + std::wstring(kSettingsKey), false)) text = core::Trim(accessor.ReadString(kValueName));
     setting.stored = text;
     setting.host = text.empty() ? BuiltInServerHost() : UrlHost(text);
   } catch (const std::exception& e) {

@@ -20,6 +20,11 @@ std::wstring ExtractFileName(const std::wstring& path) {
   return at == std::wstring::npos ? path : path.substr(at + 1);
 }
 
+std::wstring ExecutableFileName() {
+  auto* process = platform::host().process;
+  return process ? ExtractFileName(process->executable_path()) : std::wstring();
+}
+
 std::wstring ExecutableDirectory() { return ExtractFilePath(platform::host().process->executable_path()); }
 
 }  // namespace base

@@ -9,5 +9,7 @@ std::wstring ExtractFilePath(const std::wstring& path);
 // The directory of the running executable, ending with its separator.
 std::wstring ExecutableDirectory();
 std::wstring ExtractFileName(const std::wstring& path);
+// The running executable's file name; empty before a process service is installed.
+std::wstring ExecutableFileName();
 
 }  // namespace base

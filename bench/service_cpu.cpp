@@ -32,6 +32,7 @@
 
 #include "backup/USrvBackup.h"
 #include "backup/schedule.h"
+#include "backup/stored_names.h"
 #include "central_service.h"
 #include "platform/host.h"
 #include "platform/process_info.h"
@@ -110,7 +111,7 @@ struct ChildServer {
 };
 
 void WriteSettings(platform::MemoryRegistryKeys& registry) {
-  const std::wstring main = L"Software\\Tav7Backup", hours = main + L"\\Horarios";
+  const std::wstring main = backup::kSettingsKey, hours = backup::HoursKey();
   registry.set(main, L"SERVICO", platform::reg_string(L"S"));
   registry.set(main, L"ServidorBackup", platform::reg_string(L"127.0.0.1"));
   for (int day = 1; day <= 8; ++day) registry.set(main, backup::DayNames[day], platform::reg_dword(day == 8));

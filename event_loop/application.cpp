@@ -11,7 +11,6 @@
 #include "core/utf.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
-#include "platform/process_info.h"
 
 namespace event_loop {
 
@@ -24,14 +23,9 @@ void ShowError(const std::wstring& caption, const std::wstring& text) {
   else std::cerr << core::ToUtf8(caption) << ": " << core::ToUtf8(text) << '\n';
 }
 
-std::wstring ExecutableFileName() {
-  auto* process = platform::host().process;
-  return process ? base::ExtractFileName(process->executable_path()) : std::wstring();
-}
-
 // What is known of an exception that is not one of ours: nothing but where.
 void ShowUnknownException() {
-  ShowError(L"Application Error", UnhandledExceptionText(L"(unknown)", ExecutableFileName(), 0, L""));
+  ShowError(L"Application Error", UnhandledExceptionText(L"(unknown)", base::ExecutableFileName(), 0, L""));
 }
 
 }  // namespace
@@ -58,7 +52,7 @@ void TApplication::HandleMessage() {
     Idle();
     return;
   }
-  if (message.message == WM_QUIT) {
+  if (message.message == kQuitMessage) {
     terminated_ = true;
     return;
   }
@@ -70,7 +64,7 @@ void TApplication::Idle() {
   WaitMessage();
 }
 
-void TApplication::Terminate() { PostToThread(main_thread_, WM_QUIT, 0, 0); }
+void TApplication::Terminate() { PostToThread(main_thread_, kQuitMessage, 0, 0); }
 
 void TApplication::HookMainWindow(TWindowHook hook) { hooks_.push_back(std::move(hook)); }
 
@@ -79,7 +73,7 @@ void TApplication::QueueOnMainThread(std::function<void()> call) {
     std::lock_guard lock(queued_mutex_);
     queued_.push_back(std::move(call));
   }
-  PostToWindow(window_, WM_NULL, 0, 0);
+  PostToWindow(window_, kNullMessage, 0, 0);
 }
 
 bool TApplication::RunQueuedCalls() {
@@ -95,9 +89,9 @@ bool TApplication::RunQueuedCalls() {
 void TApplication::WindowProcedure(const TMessage& message) {
   for (auto& hook : hooks_)
     if (hook(message)) return;
-  if (message.message == WM_NULL) {
+  if (message.message == kNullMessage) {
     RunQueuedCalls();
-  } else if (message.message == WM_ENDSESSION) {
+  } else if (message.message == kEndSessionMessage) {
     Terminate();
     if (message.wparam) std::exit(0);  // the user's logon really ends
   }
@@ -105,7 +99,7 @@ void TApplication::WindowProcedure(const TMessage& message) {
 
 std::wstring TApplication::Title() const {
   if (!title_.empty()) return title_;
-  std::wstring name = ExecutableFileName();
+  std::wstring name = base::ExecutableFileName();
   name = name.substr(0, name.find(L'.'));
   for (size_t i = 1; i < name.size(); ++i) name[i] = static_cast<wchar_t>(std::towlower(name[i]));
   return name;

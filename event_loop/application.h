@@ -49,7 +49,7 @@ class TApplication : public TComponent {
   std::wstring Title() const;
   void SetTitle(std::wstring title) { title_ = std::move(title); }
 
-  // Runs `call` on the main thread in its idle step or on WM_NULL.
+  // Runs `call` on the main thread in its idle step or on kNullMessage.
   void QueueOnMainThread(std::function<void()> call);
 
  private:

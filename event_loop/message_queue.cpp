@@ -64,7 +64,7 @@ class MessageQueue {
       const uint64_t now = next ? NowMs() : 0;
       if (next && next->due_ms <= now) {
         if (out) {
-          *out = TMessage{next->window, WM_TIMER, next->id, 0};
+          *out = TMessage{next->window, kTimerMessage, next->id, 0};
           // Missed periods do not pile up: the next period starts now.
           next->due_ms = now + next->interval_ms;
         }
@@ -189,11 +189,11 @@ bool PostToWindow(WindowHandle window, uint32_t message, uintptr_t wparam, intpt
   return queue && queue->Post(TMessage{window, message, wparam, lparam});
 }
 
-void PostQuitMessage() { Current().Post(TMessage{0, WM_QUIT, 0, 0}); }
+void PostQuitMessage() { Current().Post(TMessage{0, kQuitMessage, 0, 0}); }
 
 bool TakeMessage(TMessage& message) {
   Current().Next(&message, true);
-  return message.message != WM_QUIT;
+  return message.message != kQuitMessage;
 }
 
 bool TryTakeMessage(TMessage& message) { return Current().Next(&message, false); }

@@ -12,11 +12,12 @@
 
 namespace event_loop {
 
-inline constexpr uint32_t WM_NULL = 0;
-inline constexpr uint32_t WM_QUIT = 18;
-inline constexpr uint32_t WM_ENDSESSION = 22;
-inline constexpr uint32_t WM_TIMER = 275;
-inline constexpr uint32_t WM_USER = 1024;
+// Message numbers: the platform's values, under names of our own.
+inline constexpr uint32_t kNullMessage = 0;          // wakes a thread; carries nothing
+inline constexpr uint32_t kQuitMessage = 18;         // ends a thread's message loop
+inline constexpr uint32_t kEndSessionMessage = 22;   // the user's logon ends
+inline constexpr uint32_t kTimerMessage = 275;       // a timer's tick
+inline constexpr uint32_t kFirstUserMessage = 1024;  // the first number free for a program's own use
 
 // 0 stands for "no window" (a thread message).
 using WindowHandle = uint64_t;
@@ -40,7 +41,7 @@ bool PostToThread(uint32_t thread_id, uint32_t message, uintptr_t wparam, intptr
 bool PostToWindow(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 void PostQuitMessage();
 
-// Waits for the next message of the calling thread; false when it is WM_QUIT.
+// Waits for the next message of the calling thread; false when it is kQuitMessage.
 bool TakeMessage(TMessage& message);
 // Takes a waiting message (posted, or a due tick) without waiting.
 bool TryTakeMessage(TMessage& message);

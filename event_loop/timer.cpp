@@ -58,7 +58,7 @@ void TTimer::ForgetWindow() {
 }
 
 void TTimer::WindowProcedure(const TMessage& message) {
-  if (message.message != WM_TIMER) return;
+  if (message.message != kTimerMessage) return;
   owner_.Check("TTimer tick");
   try {
     if (on_timer_) on_timer_(this);

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "core/status.h"
+
 namespace platform {
 
 // Text for the person who ran the program from a command prompt or a
@@ -9,9 +11,9 @@ namespace platform {
 class Console {
  public:
   virtual ~Console() = default;
-  // False when there is neither, as for a double-click: the caller shows
-  // the text another way.
-  virtual bool write_text(const std::wstring& text) = 0;
+  // Fails when there is neither, as for a double-click, or the write
+  // fails: the caller shows the text another way.
+  virtual core::Status write_text(const std::wstring& text) = 0;
 };
 
 }  // namespace platform

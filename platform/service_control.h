@@ -11,6 +11,27 @@
 
 namespace platform {
 
+// The control manager's codes under names of our own: <windows.h> makes the
+// platform's names macros. The win32 backend checks that the values agree.
+// Control codes a controller knows by name; any other is a custom code.
+inline constexpr uint32_t kControlStop = 1;
+inline constexpr uint32_t kControlPause = 2;
+inline constexpr uint32_t kControlContinue = 3;
+inline constexpr uint32_t kControlInterrogate = 4;
+inline constexpr uint32_t kControlShutdown = 5;
+// Flags of ServiceStatus::controls_accepted.
+inline constexpr uint32_t kAcceptStop = 1;
+inline constexpr uint32_t kAcceptPauseContinue = 2;
+inline constexpr uint32_t kAcceptShutdown = 4;
+// Values and flags of ServiceStatus::service_type.
+inline constexpr uint32_t kKernelDriver = 0x1;
+inline constexpr uint32_t kFileSystemDriver = 0x2;
+inline constexpr uint32_t kWin32OwnProcess = 0x10;
+inline constexpr uint32_t kWin32ShareProcess = 0x20;
+inline constexpr uint32_t kInteractiveProcess = 0x100;
+// ServiceStatus::win32_exit_code when service_specific_exit_code holds the reason.
+inline constexpr uint32_t kServiceSpecificError = 1066;
+
 struct ServiceStatus {
   uint32_t service_type = 0;
   uint32_t current_state = 0;

@@ -75,4 +75,20 @@ class ServiceDatabase {
   virtual core::Status remove_event_source(const std::wstring& source) = 0;
 };
 
+// Closes a control manager handle however the scope is left.
+class ScopedScHandle {
+ public:
+  ScopedScHandle(ServiceDatabase& database, ScHandle handle) : database_(database), handle_(handle) {}
+  ~ScopedScHandle() {
+    if (handle_) database_.close_handle(handle_);
+  }
+  ScopedScHandle(const ScopedScHandle&) = delete;
+  ScopedScHandle& operator=(const ScopedScHandle&) = delete;
+  ScHandle get() const { return handle_; }
+
+ private:
+  ServiceDatabase& database_;
+  ScHandle handle_;
+};
+
 }  // namespace platform

@@ -23,19 +23,6 @@ platform::ScHandle Checked(const core::Result<platform::ScHandle>& handle) {
   return handle.value();
 }
 
-// Closes a control manager handle however the scope is left.
-class ScopedScHandle {
- public:
-  explicit ScopedScHandle(platform::ScHandle handle) : handle_(handle) {}
-  ~ScopedScHandle() { Database().close_handle(handle_); }
-  ScopedScHandle(const ScopedScHandle&) = delete;
-  ScopedScHandle& operator=(const ScopedScHandle&) = delete;
-  platform::ScHandle get() const { return handle_; }
-
- private:
-  platform::ScHandle handle_;
-};
-
 // Restart after a minute on the first and second failure, and count
 // failures again after a day: a crash must not leave a machine without
 // backups until the next boot.
@@ -117,7 +104,7 @@ void InstallService(TService& service, platform::ScHandle manager) {
   platform::ServiceRegistration registration = Registration(service, ServiceCommand(executable));
   const core::Result<platform::ScHandle> created = Database().create_service(manager, registration);
   if (registration.tag) service.SetTagID(*registration.tag);
-  ScopedScHandle handle(Checked(created));
+  platform::ScopedScHandle handle(Database(), Checked(created));
   try {
     Check(Database().set_failure_actions(handle.get(), kRecoveryActions));
     RegisterEventSources(service, executable);
@@ -134,7 +121,8 @@ std::vector<EventSourceLeft> UninstallService(TService& service, platform::ScHan
   const std::wstring executable = platform::host().process->executable_path();
   Call(service.BeforeUninstall(), service);
   {
-    ScopedScHandle handle(Checked(Database().open_service(manager, service.Name(), platform::kServiceAllAccess)));
+    platform::ScopedScHandle handle(Database(),
+                                    Checked(Database().open_service(manager, service.Name(), platform::kServiceAllAccess)));
     Check(Database().delete_service(handle.get()));
   }
   // The service is gone: every source is still tried and the hook still runs.
@@ -148,8 +136,9 @@ std::vector<EventSourceLeft> UninstallService(TService& service, platform::ScHan
 }
 
 void SetServiceDescription(const std::wstring& name, const std::wstring& description) {
-  ScopedScHandle manager(Checked(Database().open_manager(platform::kScManagerAllAccess)));
-  ScopedScHandle service(Checked(Database().open_service(manager.get(), name, platform::kServiceAllAccess)));
+  platform::ScopedScHandle manager(Database(), Checked(Database().open_manager(platform::kScManagerAllAccess)));
+  platform::ScopedScHandle service(Database(),
+                                   Checked(Database().open_service(manager.get(), name, platform::kServiceAllAccess)));
   Check(Database().set_description(service.get(), description));
 }
 
@@ -167,7 +156,7 @@ uint32_t RegisterAll(const std::vector<TService*>& services, bool Install, bool 
     for (TService* service : services) fail(opened.status().code(), core::Format(failed, {service->DisplayName(), reason}));
     return result;
   }
-  ScopedScHandle manager(opened.value());
+  platform::ScopedScHandle manager(Database(), opened.value());
   for (TService* service : services) {
     try {
       if (Install) {

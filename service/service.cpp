@@ -12,17 +12,6 @@
 
 namespace service {
 
-namespace {
-
-constexpr uint32_t SERVICE_WIN32_OWN_PROCESS = 0x10;
-constexpr uint32_t SERVICE_WIN32_SHARE_PROCESS = 0x20;
-constexpr uint32_t SERVICE_INTERACTIVE_PROCESS = 0x100;
-constexpr uint32_t SERVICE_ACCEPT_STOP = 1;
-constexpr uint32_t SERVICE_ACCEPT_PAUSE_CONTINUE = 2;
-constexpr uint32_t SERVICE_ACCEPT_SHUTDOWN = 4;
-
-}  // namespace
-
 std::wstring CurrentExceptionMessage() {
   try {
     throw;
@@ -63,20 +52,20 @@ void TService::SetStatus(TCurrentStatus value) {
 
 uint32_t TService::ServiceTypeCode() const {
   switch (FServiceType) {
-    case TServiceType::stDevice: return 0x1;
-    case TServiceType::stFileSystem: return 0x2;
+    case TServiceType::stDevice: return platform::kKernelDriver;
+    case TServiceType::stFileSystem: return platform::kFileSystemDriver;
     case TServiceType::stWin32: break;
   }
   const bool shared = FApplication && FApplication->ServiceCount() > 1;
-  uint32_t code = shared ? SERVICE_WIN32_SHARE_PROCESS : SERVICE_WIN32_OWN_PROCESS;
-  if (FInteractive) code |= SERVICE_INTERACTIVE_PROCESS;
+  uint32_t code = shared ? platform::kWin32ShareProcess : platform::kWin32OwnProcess;
+  if (FInteractive) code |= platform::kInteractiveProcess;
   return code;
 }
 
 uint32_t TService::ControlsAccepted() const {
-  uint32_t accepted = SERVICE_ACCEPT_SHUTDOWN;
-  if (FAllowStop) accepted |= SERVICE_ACCEPT_STOP;
-  if (FAllowPause) accepted |= SERVICE_ACCEPT_PAUSE_CONTINUE;
+  uint32_t accepted = platform::kAcceptShutdown;
+  if (FAllowStop) accepted |= platform::kAcceptStop;
+  if (FAllowPause) accepted |= platform::kAcceptPauseContinue;
   return accepted;
 }
 

@@ -17,8 +17,6 @@ namespace service {
 
 namespace {
 
-std::wstring ExecutableFileName() { return base::ExtractFileName(platform::host().process->executable_path()); }
-
 // Inside a catch block: the class name the unhandled-exception box shows.
 std::wstring CurrentExceptionClassName() {
   try {
@@ -37,7 +35,7 @@ std::wstring CurrentExceptionClassName() {
 // Without a visible window station (a service) nobody could close the box
 // and the process would never end: the text goes to the event log instead.
 void ShowUnhandledException() {
-  const std::wstring text = event_loop::UnhandledExceptionText(CurrentExceptionClassName(), ExecutableFileName(), 0,
+  const std::wstring text = event_loop::UnhandledExceptionText(CurrentExceptionClassName(), base::ExecutableFileName(), 0,
                                                            CurrentExceptionMessage());
   TellAdministrator(L"Application Error", text, platform::DialogIcon::Error);
 }
@@ -72,7 +70,7 @@ void TServiceStartThread::Execute() {
   // The main loop ends with the dispatcher, however the dispatcher ends.
   struct QuitWhenDone {
     event_loop::WindowHandle window;
-    ~QuitWhenDone() { event_loop::PostToWindow(window, event_loop::WM_QUIT, 0, 0); }
+    ~QuitWhenDone() { event_loop::PostToWindow(window, event_loop::kQuitMessage, 0, 0); }
   } quit{FQuitWindow};
   const core::Status dispatched = platform::host().service_control->run_dispatcher(
       FServiceStartTable, [this](const std::vector<std::wstring>& arguments) { ServiceEntry(FServices, arguments); });
@@ -82,9 +80,9 @@ void TServiceStartThread::Execute() {
 TServiceApplication::TServiceApplication(event_loop::TApplication& application)
     : FApplication(application),
       FCommandLine(platform::host().process->command_line()),
-      FEventLogger(ExecutableFileName()) {
+      FEventLogger(base::ExecutableFileName()) {
   // A user's logging off must not end the services' process.
-  FApplication.HookMainWindow([](const event_loop::TMessage& m) { return m.message == event_loop::WM_ENDSESSION; });
+  FApplication.HookMainWindow([](const event_loop::TMessage& m) { return m.message == event_loop::kEndSessionMessage; });
 }
 
 TServiceApplication::~TServiceApplication() { ReleaseAtExit(); }

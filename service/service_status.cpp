@@ -2,10 +2,6 @@
 
 namespace service {
 
-namespace {
-constexpr uint32_t ERROR_SERVICE_SPECIFIC_ERROR = 1066;
-}
-
 uint32_t StateCode(TCurrentStatus status) { return static_cast<uint32_t>(status) + 1; }
 
 bool IsPending(TCurrentStatus status) {
@@ -18,7 +14,7 @@ platform::ServiceStatus BuildServiceStatus(const ServiceStatusFields& facts, Che
   s.service_type = facts.service_type_code;
   s.current_state = StateCode(facts.status);
   s.controls_accepted = facts.status == TCurrentStatus::csStartPending ? 0 : facts.controls_accepted;
-  s.win32_exit_code = facts.err_code != 0 ? ERROR_SERVICE_SPECIFIC_ERROR : facts.win32_err_code;
+  s.win32_exit_code = facts.err_code != 0 ? platform::kServiceSpecificError : facts.win32_err_code;
   s.service_specific_exit_code = facts.err_code;
   s.check_point =
       IsPending(facts.status) && facts.status == memory.last_status ? memory.last_check_point + 1 : 0;

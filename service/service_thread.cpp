@@ -10,11 +10,11 @@ namespace {
 
 const wchar_t* OperationWord(uint32_t code) {
   switch (code) {
-    case SERVICE_CONTROL_STOP: return L"stop";
-    case SERVICE_CONTROL_PAUSE: return L"pause";
-    case SERVICE_CONTROL_CONTINUE: return L"continue";
-    case SERVICE_CONTROL_INTERROGATE: return L"interrogate";
-    case SERVICE_CONTROL_SHUTDOWN: return L"shutdown";
+    case platform::kControlStop: return L"stop";
+    case platform::kControlPause: return L"pause";
+    case platform::kControlContinue: return L"continue";
+    case platform::kControlInterrogate: return L"interrogate";
+    case platform::kControlShutdown: return L"shutdown";
     default: return nullptr;
   }
 }
@@ -69,16 +69,16 @@ void TServiceThread::HandleControlRequest(uint32_t code) {
   bool ok = true;
   try {
     switch (code) {
-      case SERVICE_CONTROL_STOP: ok = FService->HandleStop(); break;
-      case SERVICE_CONTROL_PAUSE: ok = FService->HandlePause(); break;
-      case SERVICE_CONTROL_CONTINUE: ok = FService->HandleContinue(); break;
-      case SERVICE_CONTROL_INTERROGATE: FService->HandleInterrogate(); break;
-      case SERVICE_CONTROL_SHUTDOWN: FService->HandleShutdown(); break;
+      case platform::kControlStop: ok = FService->HandleStop(); break;
+      case platform::kControlPause: ok = FService->HandlePause(); break;
+      case platform::kControlContinue: ok = FService->HandleContinue(); break;
+      case platform::kControlInterrogate: FService->HandleInterrogate(); break;
+      case platform::kControlShutdown: FService->HandleShutdown(); break;
       default: ok = FService->HandleCustomControl(code); break;
     }
     if (!ok) FService->SetStatus(previous);
   } catch (...) {
-    if (code != SERVICE_CONTROL_SHUTDOWN) FService->SetStatus(previous);
+    if (code != platform::kControlShutdown) FService->SetStatus(previous);
     if (const wchar_t* word = OperationWord(code)) {
       FService->LogFailure(word);
     } else {

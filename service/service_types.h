@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "event_loop/message_queue.h"
+
 namespace service {
 
 class TService;
@@ -35,15 +37,8 @@ using TStopEvent = std::function<void(TService* Sender, bool& Stopped)>;
 using TPauseEvent = std::function<void(TService* Sender, bool& Paused)>;
 using TContinueEvent = std::function<void(TService* Sender, bool& Continued)>;
 
-// Control codes the host knows by name; others are custom codes.
-inline constexpr uint32_t SERVICE_CONTROL_STOP = 1;
-inline constexpr uint32_t SERVICE_CONTROL_PAUSE = 2;
-inline constexpr uint32_t SERVICE_CONTROL_CONTINUE = 3;
-inline constexpr uint32_t SERVICE_CONTROL_INTERROGATE = 4;
-inline constexpr uint32_t SERVICE_CONTROL_SHUTDOWN = 5;
-
 // The thread message that carries a control request to the service thread.
-inline constexpr uint32_t CM_SERVICE_CONTROL_CODE = 1024 + 1;
+inline constexpr uint32_t CM_SERVICE_CONTROL_CODE = event_loop::kFirstUserMessage + 1;
 
 // The platform's dwCurrentState for a status (1 stopped ... 7 paused).
 uint32_t StateCode(TCurrentStatus status);

@@ -7,10 +7,12 @@
 
 namespace platform::posix {
 
-// registry, files and their access lists, INI, shell, process, threads, clock, locale, error texts
+// registry, INI, shell, files, file access, process, threads, clock, locale, error texts
 void install_base_area(Host& host);
-void install_service_area(Host& host);  // control manager, service database, event log, dialogs, console
-void install_web_area(Host& host);      // HTTP, XML parser, connectivity
+// control manager, service database, event log, dialogs, console
+void install_service_area(Host& host);
+// HTTP, XML parser, connectivity
+void install_web_area(Host& host);
 
 inline constexpr uint32_t kNotEnoughMemory = 8;  // the platform's code
 

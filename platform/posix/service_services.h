@@ -7,7 +7,7 @@ namespace platform::posix {
 
 class StdoutConsole : public Console {
  public:
-  bool write_text(const std::wstring& text) override;
+  core::Status write_text(const std::wstring& text) override;
 };
 
 class StderrDialogs : public Dialogs {

@@ -6,9 +6,11 @@
 
 namespace platform::win32 {
 
-// registry, files and their access lists, INI, shell, process, threads, clock, locale, error texts
+// registry, INI, shell, files, file access, process, threads, clock, locale, error texts
 void install_base_area(Host& host);
-void install_service_area(Host& host);  // control manager, service database, event log, dialogs, console
-void install_web_area(Host& host);      // HTTP, XML parser, connectivity
+// control manager, service database, event log, dialogs, console
+void install_service_area(Host& host);
+// HTTP, XML parser, connectivity
+void install_web_area(Host& host);
 
 }  // namespace platform::win32

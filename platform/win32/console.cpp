@@ -24,27 +24,33 @@ bool Redirected(HANDLE out) {
   return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
 }
 
-bool WriteBytes(HANDLE out, const std::string& bytes) {
+core::Status WriteBytes(HANDLE out, const std::string& bytes) {
   DWORD written = 0;
-  return WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+  if (!WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+    return core::Status::SystemError(GetLastError());
+  return written == bytes.size() ? core::Status::Ok() : core::Status::SystemError(ERROR_WRITE_FAULT);
 }
 
 }  // namespace
 
 // A windowed program has no console of its own; it borrows the one of the
 // command prompt that started it, if any.
-bool Win32Console::write_text(const std::wstring& text) {
+core::Status Win32Console::write_text(const std::wstring& text) {
   const std::wstring lines = WithCrLf(text);
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (Redirected(out)) return WriteBytes(out, core::ToUtf8(lines));
-  if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return false;
+  // Access denied: this process is attached to a console already.
+  if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED)
+    return core::Status::SystemError(GetLastError());
   const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, 0, nullptr);
-  if (console == INVALID_HANDLE_VALUE) return false;
+  if (console == INVALID_HANDLE_VALUE) return core::Status::SystemError(GetLastError());
   DWORD written = 0;
-  const bool ok = WriteConsoleW(console, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+  const core::Status status = WriteConsoleW(console, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr)
+                                  ? core::Status::Ok()
+                                  : core::Status::SystemError(GetLastError());
   CloseHandle(console);
-  return ok;
+  return status;
 }
 
 }  // namespace platform::win32

@@ -5,6 +5,17 @@
 
 namespace platform::win32 {
 
+// The seam's own names for the control manager's codes must carry its values.
+static_assert(kControlStop == SERVICE_CONTROL_STOP && kControlPause == SERVICE_CONTROL_PAUSE &&
+              kControlContinue == SERVICE_CONTROL_CONTINUE && kControlInterrogate == SERVICE_CONTROL_INTERROGATE &&
+              kControlShutdown == SERVICE_CONTROL_SHUTDOWN);
+static_assert(kAcceptStop == SERVICE_ACCEPT_STOP && kAcceptPauseContinue == SERVICE_ACCEPT_PAUSE_CONTINUE &&
+              kAcceptShutdown == SERVICE_ACCEPT_SHUTDOWN);
+static_assert(kKernelDriver == SERVICE_KERNEL_DRIVER && kFileSystemDriver == SERVICE_FILE_SYSTEM_DRIVER &&
+              kWin32OwnProcess == SERVICE_WIN32_OWN_PROCESS && kWin32ShareProcess == SERVICE_WIN32_SHARE_PROCESS &&
+              kInteractiveProcess == SERVICE_INTERACTIVE_PROCESS);
+static_assert(kServiceSpecificError == ERROR_SERVICE_SPECIFIC_ERROR);
+
 namespace {
 
 // The dispatcher has one entry for all services; the platform gives its

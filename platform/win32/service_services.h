@@ -41,7 +41,7 @@ class Win32ServiceDatabase : public ServiceDatabase {
 
 class Win32Console : public Console {
  public:
-  bool write_text(const std::wstring& text) override;
+  core::Status write_text(const std::wstring& text) override;
 };
 
 class Win32Dialogs : public Dialogs {

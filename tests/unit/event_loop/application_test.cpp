@@ -37,13 +37,13 @@ TEST(TApplication, QuitMessageEndsTheLoopAfterEarlierMessagesAreDispatched) {
   std::vector<uint32_t> seen;
   WindowHandle window = CreateMessageWindow([&](const TMessage& m) { seen.push_back(m.message); });
   std::thread poster([&] {
-    PostToWindow(window, WM_USER + 1, 0, 0);
-    PostToWindow(window, WM_USER + 2, 0, 0);
-    PostToThread(app.MainThreadId(), WM_QUIT, 0, 0);
+    PostToWindow(window, kFirstUserMessage + 1, 0, 0);
+    PostToWindow(window, kFirstUserMessage + 2, 0, 0);
+    PostToThread(app.MainThreadId(), kQuitMessage, 0, 0);
   });
   poster.join();
   while (!app.Terminated()) app.HandleMessage();
-  EXPECT_EQ(seen, (std::vector<uint32_t>{WM_USER + 1, WM_USER + 2}));
+  EXPECT_EQ(seen, (std::vector<uint32_t>{kFirstUserMessage + 1, kFirstUserMessage + 2}));
   DestroyMessageWindow(window);
 }
 
@@ -65,12 +65,12 @@ TEST(TApplication, HooksSeeWindowMessagesFirstAndQueuedCallsRunOnTheMainThread) 
   std::vector<int> order;
   app.HookMainWindow([&](const TMessage& m) {
     order.push_back(1);
-    return m.message == WM_ENDSESSION;  // taken: the process must go on
+    return m.message == kEndSessionMessage;  // taken: the process must go on
   });
   uint32_t ran_on = 0;
   std::thread other([&] { app.QueueOnMainThread([&] { ran_on = CurrentThreadId(); }); });
   other.join();
-  PostToWindow(app.Handle(), WM_ENDSESSION, 1, 0);
+  PostToWindow(app.Handle(), kEndSessionMessage, 1, 0);
   ASSERT_TRUE(PumpUntil([&] { return order.size() == 2; }));
   EXPECT_EQ(ran_on, CurrentThreadId());
   EXPECT_FALSE(app.Terminated());

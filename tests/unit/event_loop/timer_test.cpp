@@ -74,7 +74,7 @@ class OnMockClock : public testing::Test {
     const bool here = DispatchWaiting() != 0;
     clock.advance(1);
     const bool came = done.wait_for(5s) == std::future_status::ready;
-    if (!came) PostToThread(other_id, WM_QUIT, 0, 0);  // release it before failing
+    if (!came) PostToThread(other_id, kQuitMessage, 0, 0);  // release it before failing
     other.join();
     return came && !early && !here;
   }
@@ -167,12 +167,12 @@ TEST_F(OnMockClock, PostedMessagesComeBeforeADueTick) {
   timer.SetInterval(10);
   timer.SetOnTimer(Recorder(log));
   clock.advance(50);  // the tick is due
-  ASSERT_TRUE(PostToThread(CurrentThreadId(), WM_USER + 7, 1, 2));
+  ASSERT_TRUE(PostToThread(CurrentThreadId(), kFirstUserMessage + 7, 1, 2));
   TMessage m;
   ASSERT_TRUE(TryTakeMessage(m));
-  EXPECT_EQ(m.message, WM_USER + 7u);
+  EXPECT_EQ(m.message, kFirstUserMessage + 7u);
   ASSERT_TRUE(TryTakeMessage(m));
-  EXPECT_EQ(m.message, WM_TIMER);
+  EXPECT_EQ(m.message, kTimerMessage);
   EXPECT_FALSE(TryTakeMessage(m));  // one pending tick, not five
 }
 
@@ -192,10 +192,10 @@ TEST_F(OnMockClock, ThreadBlockedOnATenSecondTimerWakesWhenTheClockGetsThere) {
   EXPECT_EQ(result.wait_for(20ms), std::future_status::timeout);  // not before its time
   clock.advance(10000);
   const bool woke = result.wait_for(5s) == std::future_status::ready;
-  if (!woke) PostToThread(waiter_id, WM_QUIT, 0, 0);
+  if (!woke) PostToThread(waiter_id, kQuitMessage, 0, 0);
   waiter.join();
   ASSERT_TRUE(woke);
-  EXPECT_EQ(result.get().message, WM_TIMER);
+  EXPECT_EQ(result.get().message, kTimerMessage);
 }
 
 TEST_F(OnMockClock, OffAndOnFromAnotherThreadMovesTheTicks) {
@@ -270,11 +270,11 @@ TEST(MessageQueue, BlockedThreadSeesItsTimerShortenedFromAnotherThread) {
   ASSERT_TRUE(SetTimer(window, 1, 1));
   auto result = taken.get_future();
   const bool woke = result.wait_for(5s) == std::future_status::ready;
-  if (!woke) PostToThread(waiter_id, WM_QUIT, 0, 0);  // release it before failing
+  if (!woke) PostToThread(waiter_id, kQuitMessage, 0, 0);  // release it before failing
   waiter.join();
   ASSERT_TRUE(woke) << "the waiting thread slept past its shortened timer";
   const TMessage m = result.get();
-  EXPECT_EQ(m.message, WM_TIMER);
+  EXPECT_EQ(m.message, kTimerMessage);
   EXPECT_EQ(m.wparam, 1u);
 }
 

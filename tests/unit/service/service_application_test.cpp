@@ -37,7 +37,7 @@ class ServiceApplication : public ServiceProcess {
     return std::thread([this, while_running] {
       ASSERT_TRUE(scm.wait_for_state(L"PlainSvc", kRunning));
       if (while_running) while_running();
-      scm.send_control(L"PlainSvc", service::SERVICE_CONTROL_STOP);
+      scm.send_control(L"PlainSvc", platform::kControlStop);
     });
   }
 
@@ -101,7 +101,7 @@ TEST_F(ServiceApplication, RunsTheServiceUntilItStopsAndSurvivesTheEndOfALogon) 
   std::atomic<bool> loop_alive_after_logoff{false};
   std::thread controller = StopWhenRunning([&] {
     event_loop::TApplication* application = event_loop::Application();
-    event_loop::PostToWindow(application->Handle(), event_loop::WM_ENDSESSION, 0, 0);
+    event_loop::PostToWindow(application->Handle(), event_loop::kEndSessionMessage, 0, 0);
     std::atomic<bool> ran{false};
     application->QueueOnMainThread([&] { ran = true; });
     const auto end = std::chrono::steady_clock::now() + 10s;

@@ -92,7 +92,7 @@ class ServiceHost : public ::testing::Test {
 
   void TearDown() override {
     if (dispatcher.joinable()) {
-      if (!dispatcher_done) scm.send_control(L"TestSvc", service::SERVICE_CONTROL_STOP);
+      if (!dispatcher_done) scm.send_control(L"TestSvc", platform::kControlStop);
       dispatcher.join();
     }
   }

@@ -26,7 +26,7 @@ TEST_F(ServiceHost, NormalStartAndStopReportInOrder) {
   EXPECT_EQ(svc.ParamCount(), 3);
   EXPECT_EQ(svc.Param(0), L"testSVC");
   EXPECT_EQ(svc.Param(2), L"b");
-  Send(service::SERVICE_CONTROL_STOP);
+  Send(platform::kControlStop);
   ASSERT_TRUE(Finished());
   EXPECT_EQ(dispatcher_result, 0u);
 
@@ -82,15 +82,15 @@ TEST_F(ServiceHost, StopThatIsRefusedOrRaisesLeavesItRunning) {
   });
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
-  Send(service::SERVICE_CONTROL_STOP);  // refused
-  Send(service::SERVICE_CONTROL_STOP);  // raises
-  Send(service::SERVICE_CONTROL_INTERROGATE);
+  Send(platform::kControlStop);  // refused
+  Send(platform::kControlStop);  // raises
+  Send(platform::kControlInterrogate);
   ASSERT_TRUE(Reported(8));
   EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kStartPending, kRunning, kStopPending, kRunning,
                                              kStopPending, kRunning, kRunning}));
   EXPECT_EQ(LogTexts(), (std::vector<std::wstring>{L"Service failed on stop: worker would not end"}));
   EXPECT_FALSE(dispatcher_done);
-  Send(service::SERVICE_CONTROL_STOP);
+  Send(platform::kControlStop);
   EXPECT_TRUE(Finished());
 }
 
@@ -98,7 +98,7 @@ TEST_F(ServiceHost, ShutdownStopsTheServiceEvenWhenItsHandlerRaises) {
   svc.SetOnShutdown([](TService*) { base::RaiseOSError(5); });
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
-  Send(service::SERVICE_CONTROL_SHUTDOWN);
+  Send(platform::kControlShutdown);
   ASSERT_TRUE(Finished());
   EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kStartPending, kRunning, kStopPending, kStopped}));
   ASSERT_EQ(log.entries().size(), 1u);
@@ -126,9 +126,9 @@ TEST_F(ServiceHost, EachFailingOperationIsLoggedWithItsOwnWord) {
   });
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
-  for (uint32_t code : {service::SERVICE_CONTROL_PAUSE, service::SERVICE_CONTROL_CONTINUE,
-                        service::SERVICE_CONTROL_INTERROGATE, service::SERVICE_CONTROL_STOP,
-                        service::SERVICE_CONTROL_SHUTDOWN})
+  for (uint32_t code : {platform::kControlPause, platform::kControlContinue,
+                        platform::kControlInterrogate, platform::kControlStop,
+                        platform::kControlShutdown})
     Send(code);
   ASSERT_TRUE(Finished());
   EXPECT_EQ(LogTexts(), (std::vector<std::wstring>{
@@ -149,7 +149,7 @@ TEST_F(ServiceHost, CustomCodesChangeNothingAndTheirFailuresAreLogged) {
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
   Send(200);
   Send(201);
-  Send(service::SERVICE_CONTROL_INTERROGATE);  // orders the check after both
+  Send(platform::kControlInterrogate);  // orders the check after both
   ASSERT_TRUE(Reported(5));
   // 200 reports nothing; 201 restores (and so reports) the previous status.
   EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kStartPending, kRunning, kRunning, kRunning}));
@@ -165,7 +165,7 @@ TEST_F(ServiceHost, FailedPlatformCallsAreLoggedWithTheTrimmedSystemText) {
   // The first report was lost, the service went on.
   EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kRunning}));
   EXPECT_EQ(LogTexts(), (std::vector<std::wstring>{L"The handle is invalid"}));
-  Send(service::SERVICE_CONTROL_STOP);
+  Send(platform::kControlStop);
   ASSERT_TRUE(Finished());
 }
 

@@ -52,7 +52,7 @@ TEST_F(TimedServiceHost, RequestArrivingDuringALongTickRunsAfterIt) {
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
   clock.advance(10000);
   while (!in_tick) std::this_thread::sleep_for(1ms);
-  Send(service::SERVICE_CONTROL_INTERROGATE);  // posted, so queued behind the tick
+  Send(platform::kControlInterrogate);  // posted, so queued behind the tick
   release = true;
   ASSERT_TRUE(Reported(4));
   const auto events = svc.journal.Events();
@@ -70,7 +70,7 @@ TEST_F(TimedServiceHost, TickFallenDueDuringStopRunsOnceInTheFinalDrain) {
   ArmOnStart(10000);
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
-  Send(service::SERVICE_CONTROL_STOP);
+  Send(platform::kControlStop);
   ASSERT_TRUE(Finished());
   const auto events = svc.journal.Events();
   ASSERT_GE(events.size(), 2u);
@@ -84,14 +84,14 @@ TEST_F(TimedServiceHost, PausedThreadRunsNothingUntilTheNextRequestThenOneTick) 
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
   clock.advance(10000);
   ASSERT_TRUE(Ticked(1));
-  Send(service::SERVICE_CONTROL_PAUSE);
+  Send(platform::kControlPause);
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kPaused));
   clock.advance(4 * 10000);  // four periods
   std::this_thread::sleep_for(50ms);  // time for a tick that must not come
   EXPECT_EQ(svc.journal.Count("tick"), 1u);
   EXPECT_TRUE(svc.ServiceThread()->Parked());
 
-  Send(service::SERVICE_CONTROL_INTERROGATE);
+  Send(platform::kControlInterrogate);
   ASSERT_TRUE(Ticked(2));
   // Still reported paused, yet ticking again: one tick, not one per missed
   // period, and the next one a whole period later.
@@ -110,9 +110,9 @@ TEST_F(ServiceHost, PauseAndContinueReportTheirPendingStates) {
   svc.SetOnContinue([](TService*, bool& continued) { continued = false; });
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
-  Send(service::SERVICE_CONTROL_PAUSE);
-  Send(service::SERVICE_CONTROL_CONTINUE);  // refused: back to paused, but awake
-  Send(service::SERVICE_CONTROL_CONTINUE);  // the thread was not parked again
+  Send(platform::kControlPause);
+  Send(platform::kControlContinue);  // refused: back to paused, but awake
+  Send(platform::kControlContinue);  // the thread was not parked again
   ASSERT_TRUE(Reported(9));
   EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kStartPending, kRunning, kPausePending, kPaused,
                                              kContinuePending, kPaused, kContinuePending, kPaused}));
@@ -121,10 +121,10 @@ TEST_F(ServiceHost, PauseAndContinueReportTheirPendingStates) {
 TEST_F(ServiceHost, RequestPostedWhilePausingStillWakesTheThread) {
   // The pause handler itself posts: the request exists before the thread
   // has begun to wait, the moment a wake-up is easiest to lose.
-  svc.SetOnPause([](TService* s, bool&) { s->PostControlRequest(service::SERVICE_CONTROL_CONTINUE); });
+  svc.SetOnPause([](TService* s, bool&) { s->PostControlRequest(platform::kControlContinue); });
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
-  Send(service::SERVICE_CONTROL_PAUSE);
+  Send(platform::kControlPause);
   ASSERT_TRUE(Reported(7, 5s));
   EXPECT_EQ(States(), (std::vector<uint32_t>{kStartPending, kStartPending, kRunning, kPausePending, kPaused,
                                              kContinuePending, kRunning}));
@@ -133,10 +133,10 @@ TEST_F(ServiceHost, RequestPostedWhilePausingStillWakesTheThread) {
 TEST_F(ServiceHost, PauseQueuedBehindAStopStillEndsInStopped) {
   // The pause is taken in the final drain, after the stop has terminated
   // the service thread.
-  svc.SetOnStop([](TService* s, bool&) { s->PostControlRequest(service::SERVICE_CONTROL_PAUSE); });
+  svc.SetOnStop([](TService* s, bool&) { s->PostControlRequest(platform::kControlPause); });
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
-  Send(service::SERVICE_CONTROL_STOP);
+  Send(platform::kControlStop);
   ASSERT_TRUE(Finished(5s)) << "the service thread parked after its stop";
   EXPECT_EQ(States().back(), kStopped);
 }
@@ -150,14 +150,14 @@ TEST_F(ServiceHost, StormOfPauseContinueAndInterrogateIsHandledCompletely) {
   constexpr int kRounds = 2000;
   std::thread sender([] {
     for (int i = 0; i < kRounds; ++i) {
-      TestService::Controller(service::SERVICE_CONTROL_PAUSE);
-      TestService::Controller(service::SERVICE_CONTROL_CONTINUE);
-      TestService::Controller(service::SERVICE_CONTROL_INTERROGATE);
-      if (i % 3 == 0) TestService::Controller(service::SERVICE_CONTROL_PAUSE);
+      TestService::Controller(platform::kControlPause);
+      TestService::Controller(platform::kControlContinue);
+      TestService::Controller(platform::kControlInterrogate);
+      if (i % 3 == 0) TestService::Controller(platform::kControlPause);
     }
   });
   sender.join();
-  TestService::Controller(service::SERVICE_CONTROL_STOP);
+  TestService::Controller(platform::kControlStop);
   if (!Finished(60s)) {
     ADD_FAILURE() << "service thread stuck after " << pauses << " pauses";
     std::abort();  // a parked thread would hang the program instead
