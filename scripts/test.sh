@@ -30,7 +30,7 @@ mkdir -p build
 : >build/summary.txt
 run_preset host
 run_preset host-tsan
-run_preset windows
+run_preset windows-checked
 if [ -x tests/e2e/run.sh ]; then
   echo "== end-to-end runs"
   tests/e2e/run.sh || status=1

@@ -5,7 +5,7 @@ namespace platform {
 
 core::Result<bool> SimulatedConnectivity::connected() {
   ++checks_;
-  if (const uint32_t code = failure_) return core::Status::SystemError(code);
+  if (core::Status planned = faults.Next("connected"); !planned.ok()) return planned;
   return connected_.load();
 }
 

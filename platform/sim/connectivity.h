@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/connectivity.h"
+#include "platform/sim/fault_plan.h"
 
 namespace platform {
 
@@ -11,15 +12,13 @@ class SimulatedConnectivity : public Connectivity {
  public:
   core::Result<bool> connected() override;
 
-  // Test API. Connected until told otherwise; a failure code other than 0
-  // makes every check fail with it until cleared.
+  // Test API. Connected until told otherwise.
   void set_connected(bool connected) { connected_ = connected; }
-  void fail_with(uint32_t code) { failure_ = code; }
   int checks() const { return checks_; }
+  FaultPlan faults{"connected"};
 
  private:
   std::atomic<bool> connected_{true};
-  std::atomic<uint32_t> failure_{0};
   std::atomic<int> checks_{0};
 };
 

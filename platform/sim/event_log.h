@@ -28,8 +28,7 @@ class RecordedEventLog : public EventLog {
 
   std::vector<EventLogEntry> entries() const;
   size_t open_sources() const;
-  // Planned failures of "register_source" and "report".
-  FaultPlan faults;
+  FaultPlan faults{"register_source", "report"};
 
  private:
   mutable std::mutex mutex_;

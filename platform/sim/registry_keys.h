@@ -25,9 +25,9 @@ class MemoryRegistryKeys : public RegistryKeys {
   void clear();
   bool key_exists(const std::wstring& path) const;
   std::optional<RegValue> get(const std::wstring& path, const std::wstring& name) const;
-  // Planned failures of "open_key" (every open), "create_key" (opening with
-  // create a key that does not exist yet), "query_value" and "write_value".
-  FaultPlan faults;
+  // "open_key" is every open, "create_key" an open with create of a key that
+  // does not exist yet.
+  FaultPlan faults{"open_key", "create_key", "query_value", "write_value"};
 
  private:
   friend class MemoryKey;

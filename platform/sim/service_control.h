@@ -29,8 +29,7 @@ class SimulatedServiceControl : public ServiceControl {
   // Waits until the service has reported `state` (1 stopped ... 7 paused).
   bool wait_for_state(const std::wstring& name, uint32_t state,
                       std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
-  // Planned failures of "register_control_handler" and "set_status".
-  FaultPlan faults;
+  FaultPlan faults{"register_control_handler", "set_status"};
   // As the real control manager may: the dispatcher returns once every
   // service has reported stopped, and the report of stopped itself returns
   // only when release_stopped_reports() is called or the stand-in goes.

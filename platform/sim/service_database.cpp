@@ -16,11 +16,6 @@ constexpr uint32_t kNoSuchService = 1060;
 
 }  // namespace
 
-void SimulatedServiceDatabase::fail_next(const std::string& operation, uint32_t code) {
-  std::lock_guard lock(mutex_);
-  failures_[operation] = code;
-}
-
 void SimulatedServiceDatabase::set_next_tag(uint32_t tag) {
   std::lock_guard lock(mutex_);
   next_tag_ = tag;
@@ -56,11 +51,7 @@ std::vector<std::string> SimulatedServiceDatabase::calls() const {
 
 core::Status SimulatedServiceDatabase::Enter(const std::string& operation) {
   calls_.push_back(operation);
-  auto planned = failures_.find(operation);
-  if (planned == failures_.end()) return core::Status::Ok();
-  const uint32_t code = planned->second;
-  failures_.erase(planned);
-  return core::Status::SystemError(code);
+  return faults.Next(operation);
 }
 
 SimulatedServiceDatabase::Service* SimulatedServiceDatabase::FindService(const std::wstring& name) {

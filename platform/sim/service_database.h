@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/service_database.h"
+#include "platform/sim/fault_plan.h"
 
 namespace platform {
 
@@ -21,8 +22,10 @@ class SimulatedServiceDatabase : public ServiceDatabase {
   };
 
   // Test API.
-  // The next call of `operation` ("open_manager", "create_service", ...) fails with `code`.
-  void fail_next(const std::string& operation, uint32_t code);
+  // Every operation but close_handle, by its name here.
+  FaultPlan faults{"open_manager", "create_service", "open_service", "delete_service", "set_description",
+                   "set_failure_actions", "query_failure_actions", "query_service", "register_event_source",
+                   "remove_event_source"};
   // The tag the manager gives a service that asks for one.
   void set_next_tag(uint32_t tag);
   // The state the control manager reports for an installed service.
@@ -56,7 +59,6 @@ class SimulatedServiceDatabase : public ServiceDatabase {
   std::vector<Service> services_;
   std::map<std::wstring, std::wstring> sources_;
   std::map<ScHandle, std::wstring> handles_;  // manager handles hold an empty name
-  std::map<std::string, uint32_t> failures_;
   std::vector<std::string> calls_;
   ScHandle next_handle_ = 1;
   uint32_t next_tag_ = 1;

@@ -67,7 +67,7 @@ struct ShellCall {
 class RecordingShell : public platform::Shell {
  public:
   std::vector<ShellCall> calls;
-  platform::FaultPlan faults;  // "start_hidden"
+  platform::FaultPlan faults{"start_hidden"};
   core::Status start_hidden(const std::wstring& file, const std::wstring& parameters,
                     const std::wstring& directory) override;
 };

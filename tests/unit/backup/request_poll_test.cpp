@@ -121,7 +121,7 @@ TEST_F(RequestPoll, ConnectivityIsAskedOnlyOnceANumberIsSet) {
 
 TEST_F(RequestPoll, CheckThatCannotTellStillAsks) {
   Company("98765432000110");
-  network.fail_with(0x80004005);
+  network.faults.FailNext("connected", 0x80004005, platform::FaultPlan::Repeat::FromThenOn);
   kelvo.busca = L"REQ|98765432000110";
   EXPECT_EQ(Poll(), kFullPollWithLaunch);
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <thread>
 
@@ -23,7 +24,9 @@
 #include "platform/sim/event_log.h"
 #include "platform/sim/connectivity.h"
 #include "platform/sim/service_control.h"
+#include "platform/sim/service_database.h"
 #include "platform/threads.h"
+#include "service/installation.h"
 #include "service/service_status.h"
 #include "support/soap_fixtures.h"
 #include "soap/http_transport.h"
@@ -704,18 +707,35 @@ TEST_F(Launch, ShutdownStopsAWorkerOfEitherKind) {
   EXPECT_TRUE(shell.calls.empty());  // never started, so never run
 }
 
+// The description goes to the service just installed through the control
+// manager, not to the registry key of an older service named "TavBackup".
 TEST_F(ServiceModule, AfterInstallDescribesTheInstalledServiceOnly) {
+  platform::SimulatedServiceDatabase database;
+  platform::ScopedOverride<platform::ServiceDatabase> use_database{&platform::Host::service_database, &database};
   registry.create_key(L"SYSTEM\\CurrentControlSet\\Services\\TavBackup");
-  std::vector<std::pair<std::wstring, std::wstring>> described;
-  module->DescribeService = [&](const std::wstring& name, const std::wstring& text) {
-    described.emplace_back(name, text);
-  };
-  module->AfterInstall()(module.get());
-  EXPECT_EQ(described, (std::vector<std::pair<std::wstring, std::wstring>>{{L"TavSrvBackup", L"TAV Backup - v1.00"}}));
-  EXPECT_FALSE(registry.get(L"SYSTEM\\CurrentControlSet\\Services\\TavBackup", L"Description"));
+  const platform::ScHandle manager = database.open_manager(platform::kScManagerAllAccess).value();
+  for (const wchar_t* name : {L"TavBackup", L"TavSrvBackup"}) {
+    platform::ServiceRegistration r;
+    r.name = name;
+    database.close_handle(database.create_service(manager, r).value());
+  }
+  database.close_handle(manager);
+  module->DescribeService = &service::SetServiceDescription;  // as the executable wires it
 
-  module->DescribeService = [](const std::wstring&, const std::wstring&) {
-    throw core::EOSError(5, L"Access is denied");
-  };
-  EXPECT_THROW(module->AfterInstall()(module.get()), core::EOSError);
+  module->AfterInstall()(module.get());
+  std::map<std::wstring, std::wstring> descriptions;
+  for (const auto& s : database.services()) descriptions[s.registration.name] = s.description;
+  EXPECT_EQ(descriptions, (std::map<std::wstring, std::wstring>{{L"TavBackup", L""},
+                                                                {L"TavSrvBackup", L"TAV Backup - v1.00"}}));
+  EXPECT_FALSE(registry.get(L"SYSTEM\\CurrentControlSet\\Services\\TavBackup", L"Description"));
+  EXPECT_EQ(database.open_handles(), 0u);
+
+  database.faults.FailNext("set_description", 5);
+  try {
+    module->AfterInstall()(module.get());
+    FAIL() << "a refused description went unreported";
+  } catch (const core::EOSError& e) {
+    EXPECT_EQ(e.ErrorCode(), 5u);
+  }
+  EXPECT_EQ(database.open_handles(), 0u);
 }

@@ -361,7 +361,7 @@ const Case kCases[] = {
       L"  Requested runs: no: no network connection is reported, so the poll makes no call"},
      3},
     {"the control manager refuses to open the service",
-     [](StatusWorld& t) { t.database.fail_next("open_service", 5); },
+     [](StatusWorld& t) { t.database.faults.FailNext("open_service", 5); },
      {L"  Installed: unknown: *",
       L"  Scheduled runs: cannot tell: whether the service is installed cannot be asked of the control manager"},
      3},

@@ -59,9 +59,19 @@ TEST_F(RegistryRules, KeyThatDoesNotOpenLeavesCurrentKey) {
   EXPECT_TRUE(memory.key_exists(L"Software\\Test\\Child"));
 }
 
-TEST_F(RegistryRules, WriteStringStoresText) {
-  reg.WriteString(L"Description", L"TAV Backup - v1.00");
-  EXPECT_EQ(reg.ReadString(L"Description"), L"TAV Backup - v1.00");
+TEST_F(RegistryRules, WriteStringStoresATerminatedStringOrNamesTheValueItCouldNot) {
+  reg.WriteString(L"Description", L"ab");
+  const auto stored = memory.get(L"Software\\Test", L"Description");
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->type, RegType::String);
+  EXPECT_EQ(stored->data, (std::vector<uint8_t>{'a', 0, 'b', 0, 0, 0}));
+
+  memory.faults.FailNext("write_value", 5);
+  EXPECT_EQ(FailureMessage([&] { reg.WriteString(L"Description", L"x"); }), L"Failed to set data for 'Description'");
+  base::RegistryAccessor reader{platform::kKeyRead};
+  ASSERT_TRUE(reader.OpenKey(L"\\Software\\Test", false));
+  EXPECT_EQ(FailureMessage([&] { reader.WriteString(L"Other", L"x"); }), L"Failed to set data for 'Other'");
+  EXPECT_EQ(memory.get(L"Software\\Test", L"Description")->data.size(), 6u) << "a failed write changed the value";
 }
 
 // The backend of this build, unreplaced: the stand-in on the host, the

@@ -71,8 +71,6 @@ TEST(TThread, SuspendedFlagFollowsTheSuspensionCount) {
 TEST(TThread, EscapedExceptionIsKeptNotPropagated) {
   Probe t(true);
   t.raise = true;
-  t.SetPriority(TThreadPriority::tpLower);
-  EXPECT_EQ(t.Priority(), TThreadPriority::tpLower);
   t.Start();
   t.WaitFor();
   EXPECT_TRUE(t.FatalException() != nullptr);

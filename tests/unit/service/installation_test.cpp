@@ -129,7 +129,7 @@ TEST_F(Installation, AFailureAfterCreationTakesTheServiceOutAgain) {
       {"after install raises",
        [this] { svc.SetAfterInstall([](TService*) { throw core::Exception(L"Failed to set data for 'Description'"); }); },
        L"Failed to set data for 'Description'", 1627},
-      {"an event source cannot be registered", [this] { database.fail_next("register_event_source", 5); },
+      {"an event source cannot be registered", [this] { database.faults.FailNext("register_event_source", 5); },
        SystemErrorText(5), 5},
   };
   for (const Case& c : cases) {
@@ -151,7 +151,7 @@ TEST_F(Installation, AFailureAfterCreationTakesTheServiceOutAgain) {
 TEST_F(Installation, AnEventSourceLeftBehindIsReportedAndTheRestOfTheUninstallStillRuns) {
   RecordHooks();
   RegisterAll({&svc}, true, true);
-  database.fail_next("remove_event_source", 5);
+  database.faults.FailNext("remove_event_source", 5);
   EXPECT_EQ(RegisterAll({&svc}, false, false), 5u);
   EXPECT_TRUE(database.services().empty());
   EXPECT_EQ(database.event_sources(), (std::map<std::wstring, std::wstring>{{L"PlainSvc", kExecutable}}))
@@ -167,7 +167,7 @@ TEST_F(Installation, SetsRecoveryActionsOrTakesTheServiceOutWhenItCannot) {
   EXPECT_EQ(database.services()[0].failure_actions, (platform::FailureActions{86400, {60000, 60000}}));
   RegisterAll({&svc}, false, true);
 
-  database.fail_next("set_failure_actions", 5);
+  database.faults.FailNext("set_failure_actions", 5);
   RegisterAll({&svc}, true, true);
   EXPECT_TRUE(database.services().empty());
   EXPECT_TRUE(database.event_sources().empty());
@@ -212,7 +212,7 @@ TEST_F(Installation, OneFailingServiceDoesNotStopTheOthers) {
 }
 
 TEST_F(Installation, ManagerThatCannotBeOpenedIsAFailureOfEachService) {
-  database.fail_next("open_manager", 5);
+  database.faults.FailNext("open_manager", 5);
   EXPECT_EQ(RegisterAll({&svc}, true, false), 5u);
   EXPECT_EQ(Texts(), (std::vector<std::wstring>{L"Error|Service \"Plain Servi\u00E7o\" failed to install with error: \"" +
                                                 SystemErrorText(5) + L"\""}));

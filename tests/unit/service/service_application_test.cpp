@@ -151,7 +151,7 @@ TEST_F(ServiceApplication, InstallTakesPrecedenceAndSilentHidesOnlySuccess) {
   EXPECT_EQ(dialogs.shown().size(), 2u);
   EXPECT_TRUE(database.services().empty());
   EXPECT_EQ(RunProcess(L"/uninstall /silent"), 1060);
-  database.fail_next("open_manager", 5);
+  database.faults.FailNext("open_manager", 5);
   EXPECT_EQ(RunProcess(L"/install"), 5) << "without rights";
   EXPECT_TRUE(log.entries().empty());
 }

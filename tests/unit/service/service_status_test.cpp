@@ -7,15 +7,23 @@ using S = TCurrentStatus;
 
 TEST(StatusReport, CheckpointCountsOnlyRepeatedPendingStatuses) {
   CheckPointMemory memory;  // a fresh process: start-pending, checkpoint 0
-  const std::pair<S, uint32_t> sequence[] = {
-      {S::csStartPending, 1}, {S::csStartPending, 2}, {S::csRunning, 0},     {S::csRunning, 0},
-      {S::csPausePending, 0}, {S::csPausePending, 1}, {S::csPaused, 0},      {S::csStopPending, 0},
-      {S::csStopPending, 1},  {S::csStopPending, 2},  {S::csStopped, 0},
+  // The control manager's codes: 1 stopped, 2 start pending, 3 stop pending,
+  // 4 running, 5 continue pending, 6 pause pending, 7 paused.
+  struct Step {
+    S status;
+    uint32_t state, check_point;
   };
-  for (const auto& [status, check_point] : sequence) {
-    const auto r = BuildServiceStatus({status, 0x10, 7, 0, 0, 5000}, memory);
-    EXPECT_EQ(r.check_point, check_point) << static_cast<int>(status);
-    EXPECT_EQ(r.current_state, StateCode(status));
+  const Step sequence[] = {
+      {S::csStartPending, 2, 1}, {S::csStartPending, 2, 2},    {S::csRunning, 4, 0},
+      {S::csRunning, 4, 0},      {S::csPausePending, 6, 0},    {S::csPausePending, 6, 1},
+      {S::csPaused, 7, 0},       {S::csContinuePending, 5, 0}, {S::csContinuePending, 5, 1},
+      {S::csRunning, 4, 0},      {S::csStopPending, 3, 0},     {S::csStopPending, 3, 1},
+      {S::csStopPending, 3, 2},  {S::csStopped, 1, 0},
+  };
+  for (const Step& step : sequence) {
+    const auto r = BuildServiceStatus({step.status, 0x10, 7, 0, 0, 5000}, memory);
+    EXPECT_EQ(r.current_state, step.state) << &step - sequence;
+    EXPECT_EQ(r.check_point, step.check_point) << &step - sequence;
   }
 }
 
