@@ -186,9 +186,10 @@ TEST_F(OnMockClock, ThreadBlockedOnATenSecondTimerWakesWhenTheClockGetsThere) {
   });
   while (!waiter_id) std::this_thread::yield();
   auto result = taken.get_future();
-  clock.fast_forward_by(9999);
-  EXPECT_EQ(result.wait_for(0s), std::future_status::timeout);  // not before its time
-  clock.jump_by(1);  // only the wake-up of the jump brings it within 5 s
+  // A real wait: it lets the thread block in its ten-second wait, which only
+  // the wake-up of the jump ends within 5 s.
+  EXPECT_EQ(result.wait_for(20ms), std::future_status::timeout);
+  clock.jump_by(10000);
   const bool woke = result.wait_for(5s) == std::future_status::ready;
   if (!woke) PostToThread(waiter_id, WM_QUIT, 0, 0);
   waiter.join();
@@ -197,36 +198,45 @@ TEST_F(OnMockClock, ThreadBlockedOnATenSecondTimerWakesWhenTheClockGetsThere) {
 }
 
 // Every tick on the way runs before the fast-forward returns, on this
-// thread and on a thread of its own, each at its due time, local time
-// moving with it.
+// thread and on a thread of its own whose ticks take real time, each at
+// its due time, local time moving with it.
 TEST_F(OnMockClock, FastForwardRunsEveryTickOnTheWayAtItsTime) {
   clock.set(2026, 3, 25, 14, 0, 0);
-  std::vector<platform::LocalTime> here, there;
+  auto second = [] {
+    const platform::LocalTime t = platform::host().clock->local_now();
+    return t.minute * 60 + t.second;
+  };
+  std::vector<int> here;
   TTimer local;
   local.SetInterval(10000);
-  local.SetOnTimer([&](TComponent*) { here.push_back(platform::host().clock->local_now()); });
+  local.SetOnTimer([&](TComponent*) { here.push_back(second()); });
+  std::mutex mutex;
+  std::vector<int> there;
+  auto seen_there = [&] {
+    std::lock_guard lock(mutex);
+    return there;
+  };
   std::promise<uint32_t> armed;
   std::thread other([&] {
     TTimer remote;
     remote.SetInterval(25000);
-    remote.SetOnTimer([&](TComponent*) { there.push_back(platform::host().clock->local_now()); });
+    remote.SetOnTimer([&](TComponent*) {
+      const int at = second();
+      std::this_thread::sleep_for(20ms);  // a slow tick: the clock must wait for it
+      std::lock_guard lock(mutex);
+      there.push_back(at);
+    });
     armed.set_value(CurrentThreadId());
     for (TMessage m; TakeMessage(m);) DispatchToWindow(m);
   });
   const uint32_t other_id = armed.get_future().get();
   clock.fast_forward_by(9999);
   EXPECT_TRUE(here.empty());
-  EXPECT_TRUE(there.empty());
   clock.fast_forward_by(60001);
+  EXPECT_EQ(here, (std::vector<int>{10, 20, 30, 40, 50, 60, 70}));
+  EXPECT_EQ(seen_there(), (std::vector<int>{25, 50}));
   PostToThread(other_id, WM_QUIT, 0, 0);
   other.join();
-  auto seconds = [](const std::vector<platform::LocalTime>& times) {
-    std::vector<int> s;
-    for (const auto& t : times) s.push_back(t.minute * 60 + t.second);
-    return s;
-  };
-  EXPECT_EQ(seconds(here), (std::vector<int>{10, 20, 30, 40, 50, 60, 70}));
-  EXPECT_EQ(seconds(there), (std::vector<int>{25, 50}));
 }
 
 TEST_F(OnMockClock, OffAndOnFromAnotherThreadMovesTheTicks) {
