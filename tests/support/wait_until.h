@@ -7,12 +7,14 @@
 
 namespace testing_support {
 
+// `step` spaces out looks that cost something (a query of another process).
 template <class Predicate>
-bool WaitUntil(Predicate done, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+bool WaitUntil(Predicate done, std::chrono::milliseconds limit = std::chrono::seconds(10),
+               std::chrono::milliseconds step = std::chrono::milliseconds(1)) {
   const auto end = std::chrono::steady_clock::now() + limit;
   while (!done()) {
     if (std::chrono::steady_clock::now() >= end) return done();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(step);
   }
   return true;
 }
