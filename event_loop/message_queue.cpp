@@ -20,6 +20,10 @@ namespace {
 // "Now" comes from the seam's monotonic clock, so tests can move it.
 uint64_t NowMs() { return platform::host().clock->monotonic_ms(); }
 
+// Counts every post and every message handed out, so a look across all
+// queues can tell whether anything moved while it looked.
+std::atomic<uint64_t> activity{0};
+
 }  // namespace
 
 class MessageQueue {
@@ -37,12 +41,18 @@ class MessageQueue {
   std::map<WindowHandle, std::shared_ptr<WindowProc>> windows;
   std::vector<Timer> timers;
   bool closed = false;
+  // For a clock that jumps: the thread took a message and has not come
+  // back to its queue since, so it may still be handling it.
+  bool handling = false;
+  // While parked, what ends the wait.
+  const std::function<bool(const TMessage&)>* parked = nullptr;
 
   bool Post(const TMessage& message) {
     {
       std::lock_guard lock(mutex);
       if (closed) return false;
       posted.push_back(message);
+      ++activity;
     }
     arrived.notify_all();
     return true;
@@ -52,11 +62,13 @@ class MessageQueue {
   // nothing is taken: it only tells (or waits until) something is there.
   bool Next(TMessage* out, bool wait) {
     std::unique_lock lock(mutex);
+    handling = false;
     for (;;) {
       if (!posted.empty()) {
         if (out) {
           *out = posted.front();
           posted.pop_front();
+          HandOut(*out);
         }
         return true;
       }
@@ -67,6 +79,7 @@ class MessageQueue {
           *out = TMessage{next->window, kTimerMessage, next->id, 0};
           // Missed periods do not pile up: the next period starts now.
           next->due_ms = now + next->interval_ms;
+          HandOut(*out);
         }
         return true;
       }
@@ -81,7 +94,33 @@ class MessageQueue {
 
   void Park(const std::function<bool(const TMessage&)>& wakes) {
     std::unique_lock lock(mutex);
+    handling = false;
+    parked = &wakes;
     arrived.wait(lock, [&] { return std::any_of(posted.begin(), posted.end(), wakes); });
+    parked = nullptr;
+  }
+
+  // Callers hold the mutex. Nothing left to take or handle at `now`; a
+  // parked thread looks at nothing but what ends its wait.
+  bool AtRest(uint64_t now) {
+    if (closed) return true;
+    if (parked) return std::none_of(posted.begin(), posted.end(), *parked);
+    const Timer* next = Earliest();
+    return !handling && posted.empty() && !(next && next->due_ms <= now);
+  }
+
+  // Callers hold the mutex. The deadline this queue will act on; a parked
+  // thread's ticks wait for its wake-up.
+  uint64_t NextDue() {
+    const Timer* next = parked || closed ? nullptr : Earliest();
+    return next ? next->due_ms : UINT64_MAX;
+  }
+
+  // Callers hold the mutex.
+  void HandOut(const TMessage& message) {
+    ++activity;
+    // A thread that took its quit message may go on elsewhere for good.
+    if (message.message != kQuitMessage) handling = true;
   }
 
   // Callers hold the mutex.
@@ -274,6 +313,28 @@ void WakeAllQueues() {
     { std::lock_guard lock(queue->mutex); }
     queue->arrived.notify_all();
   }
+}
+
+QueuesAtRest LookAtQueues() {
+  std::vector<std::shared_ptr<MessageQueue>> queues;
+  std::shared_ptr<MessageQueue> own = current ? current->queue : nullptr;
+  {
+    Directory& d = directory();
+    std::lock_guard lock(d.mutex);
+    for (auto& [thread, queue] : d.by_thread) queues.push_back(queue);
+  }
+  const uint64_t before = activity;
+  const uint64_t now = NowMs();
+  QueuesAtRest rest;
+  for (auto& queue : queues) {
+    std::lock_guard lock(queue->mutex);
+    rest.next_due_ms = std::min(rest.next_due_ms, queue->NextDue());
+    if (queue == own) rest.own_waiting = !queue->posted.empty() || queue->NextDue() <= now;
+    else if (!queue->AtRest(now)) rest.others_at_rest = false;
+  }
+  // Something posted or taken meanwhile may have escaped the look.
+  if (activity != before) rest.others_at_rest = false;
+  return rest;
 }
 
 bool KillTimer(WindowHandle window, uint32_t id) {

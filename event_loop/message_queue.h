@@ -70,4 +70,17 @@ uint32_t CurrentThreadId();
 // (tests), after each jump.
 void WakeAllQueues();
 
+// For a clock that jumps (tests), which must know when the ticks it made
+// due have run before it moves on.
+struct QueuesAtRest {
+  // Every other thread has taken what is due now and is back at its queue,
+  // or busy elsewhere with nothing due; a parked one has nothing that wakes it.
+  bool others_at_rest = true;
+  // The calling thread's own queue holds a message or a due tick.
+  bool own_waiting = false;
+  // The earliest deadline any thread will act on; UINT64_MAX for none.
+  uint64_t next_due_ms = UINT64_MAX;
+};
+QueuesAtRest LookAtQueues();
+
 }  // namespace event_loop

@@ -5,6 +5,7 @@
 #include "core/format.h"
 #include "core/text.h"
 #include "core/utf.h"
+#include "platform/clock.h"
 #include "platform/host.h"
 #include "soap/wsdl.h"
 #include "soap/xml_reader.h"
@@ -93,7 +94,7 @@ void THTTPCancellation::Leave(platform::HttpRequest* request) {
 void THTTPCancellation::StartBudget(uint32_t ms) {
   std::lock_guard lock(mutex_);
   budgeted_ = true;
-  budget_end_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  budget_end_ = platform::host().clock->monotonic_ms() + ms;
 }
 
 void THTTPCancellation::EndBudget() {
@@ -104,9 +105,8 @@ void THTTPCancellation::EndBudget() {
 uint32_t THTTPCancellation::BudgetLeft() {
   std::lock_guard lock(mutex_);
   if (!budgeted_) return UINT32_MAX;
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(budget_end_ - std::chrono::steady_clock::now()).count();
-  return left <= 0 ? 0 : static_cast<uint32_t>(std::min<long long>(left, UINT32_MAX - 1));
+  const uint64_t now = platform::host().clock->monotonic_ms();
+  return now >= budget_end_ ? 0 : static_cast<uint32_t>(std::min<uint64_t>(budget_end_ - now, UINT32_MAX - 1));
 }
 
 // One open request, registered for cancellation while it lives.

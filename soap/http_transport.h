@@ -81,7 +81,8 @@ class THTTPCancellation {
   // Registers the exchange in flight; raises EAbort when cancelled.
   void Enter(platform::HttpRequest* request);
   void Leave(platform::HttpRequest* request);
-  // From now on, until EndBudget, the exchanges together last at most `ms`.
+  // From now on, until EndBudget, the exchanges together last at most `ms`
+  // of the host's monotonic clock, the one the timers run on.
   void StartBudget(uint32_t ms);
   void EndBudget();
   // Milliseconds left of the budget (UINT32_MAX without one; 0 when spent).
@@ -92,7 +93,7 @@ class THTTPCancellation {
   bool cancelled_ = false;
   platform::HttpRequest* current_ = nullptr;
   bool budgeted_ = false;
-  std::chrono::steady_clock::time_point budget_end_;
+  uint64_t budget_end_ = 0;  // monotonic milliseconds
 };
 
 // Largest answer body taken, checked while reading: the XML reader's cap.

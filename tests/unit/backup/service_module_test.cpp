@@ -33,6 +33,7 @@
 #include "support/fakes.h"
 #include "support/mock_clock.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 #include "event_loop/message_queue.h"
 
 using namespace backup;
@@ -49,12 +50,23 @@ constexpr uint32_t kStopped = 1, kStartPending = 2, kStopPending = 3, kRunning =
 const std::wstring kMain = L"Software\\Tav7Backup";
 const std::wstring kHours = L"Software\\Tav7Backup\\Horarios";
 
-template <class Predicate>
-bool WaitUntil(Predicate done, std::chrono::milliseconds limit = 10s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
-  return done();
-}
+using testing_support::WaitUntil;
+
+// The real shell, with the launches counted as they are made: a launch is
+// counted before its tick ends, its program's own record comes later.
+class CountingShell : public platform::Shell {
+ public:
+  explicit CountingShell(platform::Shell& real) : real_(real) {}
+  std::atomic<int> launches{0};
+  core::Status start_hidden(const std::wstring& file, const std::wstring& parameters,
+                            const std::wstring& directory) override {
+    ++launches;
+    return real_.start_hidden(file, parameters, directory);
+  }
+
+ private:
+  platform::Shell& real_;
+};
 
 // The executable's place, the priority classes asked for, and the workers'
 // pause, which returns at once unless a test holds it.
@@ -143,12 +155,13 @@ class RecordingThreads : public platform::Threads {
 
 // The module as the process hosts it, run by the simulated control manager
 // with its settings in the in-memory registry; the executable lives in a
-// directory with blanks in its name.
+// directory with blanks in its name. Time moves when the test says so.
 class ServiceModule : public testing::Test {
  protected:
   testing_support::TempDir dir{"tav module dir"};
   GatedProcess process;
-  testing_support::FixedClock clock;
+  testing_support::MockClock clock;
+  CountingShell shell{*platform::host().shell};
   testing_support::FixedLocale locale = testing_support::FixedLocale::BrazilianPortuguese();
   platform::MemoryRegistryKeys registry;
   platform::SimulatedServiceControl scm;
@@ -161,6 +174,7 @@ class ServiceModule : public testing::Test {
   platform::ScopedOverride<platform::ServiceControl> use_scm{&platform::Host::service_control, &scm};
   platform::ScopedOverride<platform::EventLog> use_log{&platform::Host::event_log, &log};
   platform::ScopedOverride<platform::Connectivity> use_network{&platform::Host::connectivity, &network};
+  platform::ScopedOverride<platform::Shell> use_shell{&platform::Host::shell, &shell};
   std::unique_ptr<TTavSrvBackup> module;
   std::thread dispatcher;
   std::atomic<bool> dispatched{false};
@@ -235,11 +249,6 @@ class ServiceModule : public testing::Test {
     return texts;
   }
 };
-
-int LineCount(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
-}
 
 std::string FirstLine(const std::filesystem::path& file) {
   std::ifstream in(file);
@@ -365,18 +374,15 @@ TEST(ServerHost, HostNamesAndAddressesOnlyIPv6InBrackets) {
 // tick must neither read the schedule nor launch, whatever the service
 // thread is loading at the time.
 TEST_F(ServiceModule, ATickOffTheServiceThreadDoesNothing) {
-  testing_support::MockClock mock;
-  mock.set(2026, 3, 25, 14, 0, 0);
-  platform::ScopedOverride<platform::Clock> use_mock{&platform::Host::clock, &mock};
   module->Timer.SetEnabled(false);
   module->Timer.SetEnabled(true);
   const auto calls = PlaceRecordingProgram();
   ServiceEnabled = true;
   HourSlots[14] = {14, false, true, 0};
-  mock.advance(10000);
+  clock.jump_by(10000);
   int dispatched_here = 0;
   for (event_loop::TMessage m; event_loop::TryTakeMessage(m); ++dispatched_here) event_loop::DispatchToWindow(m);
-  EXPECT_GE(dispatched_here, 1);  // the tick came, on this thread
+  EXPECT_EQ(dispatched_here, 1);  // the tick came, on this thread
   EXPECT_EQ(HourSlots[14].LastRunDate, 0);
   EXPECT_FALSE(std::filesystem::exists(calls));
   module->Timer.SetEnabled(false);
@@ -385,18 +391,21 @@ TEST_F(ServiceModule, ATickOffTheServiceThreadDoesNothing) {
 TEST_F(ServiceModule, ScheduledRunStartsTheProgramOnceInItsHour) {
   Settings(L"S");
   const auto calls = PlaceRecordingProgram();
-  module->Timer.SetInterval(20);
   Start();
-  ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(calls); }));
-  ASSERT_TRUE(WaitUntil([&] { return !FirstLine(calls).empty(); }));
-  EXPECT_EQ(FirstLine(calls), "args=ok SERVICO");
-  EXPECT_NE(base::TIniFile(dir.file(L"LOGSrvBackup.ini")).ReadString(L"BACKUP", L"EXECUTADO", L""), L"");
-  std::this_thread::sleep_for(300ms);  // many more ticks in the same hour
+  ASSERT_TRUE(Reached(kRunning));
+  clock.fast_forward_by(9999);
+  EXPECT_EQ(shell.launches, 0);
+  clock.fast_forward_by(1);  // 14:00:10
+  EXPECT_EQ(shell.launches, 1);
+  EXPECT_EQ(base::TIniFile(dir.file(L"LOGSrvBackup.ini")).ReadString(L"BACKUP", L"EXECUTADO", L""),
+            L"25/03/2026 14:00:10");
+  clock.fast_forward_by(59 * 60000 - 10000);  // every other tick of the hour
+  EXPECT_EQ(shell.launches, 1);
   Send(platform::kControlStop);
   ASSERT_TRUE(Finished());
   EXPECT_EQ(HourSlots[14].LastRunDate, base::EncodeDate(2026, 3, 25));
-  std::ifstream in(calls);
-  EXPECT_EQ(std::count(std::istreambuf_iterator<char>(in), {}, '\n'), 1);
+  ASSERT_TRUE(WaitUntil([&] { return !FirstLine(calls).empty(); }));
+  EXPECT_EQ(FirstLine(calls), "args=ok SERVICO");
   EXPECT_EQ(process.ClassChanges(), 0u);  // a launch leaves the process priority class alone
   EXPECT_TRUE(LogTexts().empty());
 }
@@ -409,36 +418,33 @@ class CatchUpModule : public ServiceModule, public testing::WithParamInterface<b
 
 TEST_P(CatchUpModule, MissedHourIsMadeUpOnceOnlyWhenAskedFor) {
   const bool on = GetParam();
-  testing_support::MockClock mock;
-  mock.set(2026, 3, 25, 15, 20, 0);
-  platform::ScopedOverride<platform::Clock> use_mock{&platform::Host::clock, &mock};
+  clock.set(2026, 3, 25, 15, 20, 0);
   Settings(L"S");
   if (on) registry.set(kMain, L"RecuperarPerdidos", reg_dword(1));
   base::TIniFile run_log(dir.file(L"LOGSrvBackup.ini"));
   run_log.WriteString(L"BACKUP", L"EXECUTADO", L"24/03/2026 14:00:07");
-  const auto calls = PlaceRecordingProgram();
-  auto ticks_bring = [&](int ticks, int launches) {
-    for (int i = 0; i < ticks; ++i) {
-      mock.pass(10000);
-      std::this_thread::sleep_for(30ms);  // lets the service thread take the tick
-    }
-    return WaitUntil([&] { return LineCount(calls) == launches; }) && LineCount(calls) == launches;
-  };
+  PlaceRecordingProgram();
   Start();
   ASSERT_TRUE(Reached(kRunning));
-  EXPECT_TRUE(ticks_bring(1, on ? 1 : 0));  // 15:20:10
-  EXPECT_TRUE(ticks_bring(6, on ? 1 : 0));
+  clock.fast_forward_by(10000);  // 15:20:10
+  EXPECT_EQ(shell.launches, on ? 1 : 0);
+  clock.fast_forward_by(6 * 10000);
+  EXPECT_EQ(shell.launches, on ? 1 : 0);
   if (on) {
     EXPECT_EQ(run_log.ReadString(L"BACKUP", L"EXECUTADO", L""), L"25/03/2026 15:20:10");
   }
-  // Asleep from 15:21:10 to 13:50 the next day, then across 14:00 to 15:10.
-  mock.pass((22 * 60 + 29) * 60000);
-  EXPECT_TRUE(ticks_bring(1, on ? 1 : 0));
-  mock.pass(80 * 60000 - 10000);
-  EXPECT_TRUE(ticks_bring(1, on ? 2 : 0));
-  EXPECT_TRUE(ticks_bring(6, on ? 2 : 0));
+  // Asleep from 15:21:10 to 13:50:10 the next day, then across 14:00 to
+  // 15:10:10; each wake-up brings one tick at once.
+  clock.jump_by((22 * 60 + 29) * 60000);
+  clock.fast_forward_by(10000);
+  EXPECT_EQ(shell.launches, on ? 1 : 0);
+  clock.jump_by(80 * 60000 - 10000);
+  clock.fast_forward_by(0);
+  EXPECT_EQ(shell.launches, on ? 2 : 0);
+  clock.fast_forward_by(7 * 10000);
+  EXPECT_EQ(shell.launches, on ? 2 : 0);
   if (on) {
-    EXPECT_EQ(run_log.ReadString(L"BACKUP", L"EXECUTADO", L"").substr(0, 16), L"26/03/2026 15:10");
+    EXPECT_EQ(run_log.ReadString(L"BACKUP", L"EXECUTADO", L""), L"26/03/2026 15:10:10");
   }
   Send(platform::kControlStop);
   ASSERT_TRUE(Finished());
@@ -458,24 +464,15 @@ struct RecordCase {
 class CatchUpRecord : public ServiceModule, public testing::WithParamInterface<RecordCase> {};
 
 TEST_P(CatchUpRecord, DecidesTheFirstTick) {
-  testing_support::MockClock mock;
-  mock.set(2026, 3, 25, 15, 20, 0);
-  platform::ScopedOverride<platform::Clock> use_mock{&platform::Host::clock, &mock};
+  clock.set(2026, 3, 25, 15, 20, 0);
   Settings(L"S");
   registry.set(kMain, L"RecuperarPerdidos", reg_dword(1));
   base::TIniFile(dir.file(L"LOGSrvBackup.ini")).WriteString(L"BACKUP", L"EXECUTADO", GetParam().executed);
-  const auto calls = PlaceRecordingProgram();
+  PlaceRecordingProgram();
   Start();
   ASSERT_TRUE(Reached(kRunning));
-  for (int i = 0; i < 4; ++i) {
-    mock.pass(10000);
-    std::this_thread::sleep_for(30ms);
-  }
-  if (GetParam().launches) {
-    EXPECT_TRUE(WaitUntil([&] { return LineCount(calls) == GetParam().launches; }));
-  }
-  std::this_thread::sleep_for(100ms);
-  EXPECT_EQ(LineCount(calls), GetParam().launches);
+  clock.fast_forward_by(4 * 10000);
+  EXPECT_EQ(shell.launches, GetParam().launches);
   Send(platform::kControlStop);
   ASSERT_TRUE(Finished());
   EXPECT_TRUE(LogTexts().empty());
@@ -500,14 +497,16 @@ class WebModule : public ServiceModule {
     redirect.emplace(*platform::host().http, central.port());
     use_http.emplace(&platform::Host::http, &*redirect);
     Settings(L"S");
+    clock.set(2026, 3, 25, 13, 0, 0);  // outside the schedule: only polls launch
     std::ofstream(dir.path() / "backup.ini") << "[EMPRESA]\r\nCNPJ=98765432000110\r\n";
-    module->TimerWeb.SetInterval(20);
   }
 
   // A stop or shutdown while the poll waits on a server that never answers.
   void EndsPromptlyWhileThePollHangs(uint32_t code) {
     central.Hang();
     Start();
+    ASSERT_TRUE(Reached(kRunning));
+    clock.jump_by(60000);  // the poll's tick, which hangs
     ASSERT_TRUE(central.server().WaitForRequests(2, 10000));  // the WSDL, then the first call
     const auto asked = std::chrono::steady_clock::now();
     Send(code);
@@ -543,6 +542,9 @@ TEST_F(WebModule, RequestedRunStartsTheProgramWithKelvo) {
   const auto calls = PlaceRecordingProgram();
   central.Request("REQ|98.765.432/0001-10|X");
   Start();
+  ASSERT_TRUE(Reached(kRunning));
+  clock.fast_forward_by(60000);
+  EXPECT_EQ(shell.launches, 1);
   ASSERT_TRUE(WaitUntil([&] { return !FirstLine(calls).empty(); }));
   EXPECT_EQ(FirstLine(calls), "args=ok SERVICO KELVO");
   Send(platform::kControlStop);
@@ -559,9 +561,12 @@ TEST_F(WebModule, AnswerForAnotherInstallationStartsNothing) {
   const auto calls = PlaceRecordingProgram();
   central.Request("REQ|98.765.432/0001-11|X");
   Start();
-  ASSERT_TRUE(WaitUntil([&] { return central.Actions().size() >= 4; }));  // two polls
+  ASSERT_TRUE(Reached(kRunning));
+  clock.fast_forward_by(2 * 60000);
+  EXPECT_EQ(central.Actions().size(), 4u);  // two polls
   Send(platform::kControlStop);
   ASSERT_TRUE(Finished());
+  EXPECT_EQ(shell.launches, 0);
   EXPECT_FALSE(std::filesystem::exists(calls));
 }
 

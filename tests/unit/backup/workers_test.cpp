@@ -14,6 +14,7 @@
 #include "platform/host.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 using namespace backup;
 using namespace testing_support;
@@ -189,10 +190,13 @@ TEST(WorkersRealStart, BackupProgramReceivesItsArguments) {
     worker.WaitFor();
   }
   const auto calls = dir.path() / "backup_vostrani.exe.calls";
-  for (int i = 0; i < 200 && !std::filesystem::exists(calls); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  const std::string recorded = ReadFile(calls);
+  std::string recorded;
+  testing_support::WaitUntil(  // the program writes its line after it starts
+      [&] {
+        recorded = std::filesystem::exists(calls) ? ReadFile(calls) : "";
+        return recorded.find('\n') != std::string::npos;
+      },
+      std::chrono::seconds(20));
   EXPECT_EQ(recorded.substr(0, recorded.find('|')), "args=ok SERVICO") << recorded;
   EXPECT_NE(base::TIniFile(dir.file(L"LOGSrvBackup.ini")).ReadString(L"BACKUP", L"EXECUTADO", L""), L"");
 }

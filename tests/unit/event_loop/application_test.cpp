@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "core/exceptions.h"
-#include "loop_helpers.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
 #include "platform/process_info.h"
@@ -12,7 +11,7 @@
 #include "event_loop/application.h"
 
 using namespace event_loop;
-using namespace event_loop_test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -71,7 +70,8 @@ TEST(TApplication, HooksSeeWindowMessagesFirstAndQueuedCallsRunOnTheMainThread) 
   std::thread other([&] { app.QueueOnMainThread([&] { ran_on = CurrentThreadId(); }); });
   other.join();
   PostToWindow(app.Handle(), kEndSessionMessage, 1, 0);
-  ASSERT_TRUE(PumpUntil([&] { return order.size() == 2; }));
+  for (TMessage m; TryTakeMessage(m);) DispatchToWindow(m);
+  ASSERT_EQ(order.size(), 2u);
   EXPECT_EQ(ran_on, CurrentThreadId());
   EXPECT_FALSE(app.Terminated());
 }

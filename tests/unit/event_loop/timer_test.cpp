@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "base/os_errors.h"
-#include "loop_helpers.h"
 #include "platform/clock.h"
 #include "platform/host.h"
 #include "support/mock_clock.h"
@@ -15,7 +14,7 @@
 #include "event_loop/timer.h"
 
 using namespace event_loop;
-using namespace event_loop_test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -53,10 +52,9 @@ class OnMockClock : public testing::Test {
     return n;
   }
 
-  // Runs `arm` on a new thread that then waits for one message, and moves
-  // the clock a period less a millisecond, then the last one. True when the
-  // tick reached that thread at the end of the period, not before, and
-  // nothing reached this one.
+  // Runs `arm` on a new thread that then handles one message and ends.
+  // True when the tick reached that thread exactly at the end of the
+  // period, not a millisecond before.
   bool TicksAPeriodLaterOnAnotherThread(const std::function<void()>& arm, uint64_t period) {
     std::promise<uint32_t> armed;
     std::promise<void> ticked;
@@ -69,14 +67,13 @@ class OnMockClock : public testing::Test {
     });
     const uint32_t other_id = armed.get_future().get();
     auto done = ticked.get_future();
-    clock.advance(period - 1);
-    const bool early = done.wait_for(20ms) == std::future_status::ready;
-    const bool here = DispatchWaiting() != 0;
-    clock.advance(1);
-    const bool came = done.wait_for(5s) == std::future_status::ready;
+    clock.fast_forward_by(period - 1);
+    const bool early = done.wait_for(0s) == std::future_status::ready;
+    clock.fast_forward_by(1);
+    const bool came = done.wait_for(0s) == std::future_status::ready;
     if (!came) PostToThread(other_id, kQuitMessage, 0, 0);  // release it before failing
     other.join();
-    return came && !early && !here;
+    return came && !early;
   }
 };
 
@@ -96,7 +93,7 @@ TEST_F(OnMockClock, ArmedOnlyWithIntervalEnabledAndHandler) {
     timer.SetInterval(c.interval);
     timer.SetEnabled(c.enabled);
     if (c.handler) timer.SetOnTimer(Recorder(log));
-    clock.advance(100);
+    clock.jump_by(100);
     DispatchWaiting();
     EXPECT_EQ(timer.Armed(), c.armed) << c.interval << c.enabled << c.handler;
     EXPECT_EQ(log.Count() > 0, c.armed) << c.interval << c.enabled << c.handler;
@@ -108,11 +105,11 @@ TEST_F(OnMockClock, IntervalZeroReleasesTheWindowAndSettingItBackArmsOnTheCallin
   TTimer timer;
   timer.SetInterval(20);
   timer.SetOnTimer(Recorder(log));
-  clock.advance(20);
+  clock.jump_by(20);
   ASSERT_EQ(DispatchWaiting(), 1);
   timer.SetInterval(0);
   EXPECT_FALSE(timer.Armed());
-  clock.advance(100);
+  clock.jump_by(100);
   EXPECT_EQ(DispatchWaiting(), 0);
 
   // Ticks resume, but on the thread that re-armed it.
@@ -135,7 +132,7 @@ TEST_F(OnMockClock, SameValueAssignmentKeepsThePeriodButHandlerAssignmentRestart
     a.SetEnabled(true);
     a.SetInterval(200);
     b.SetOnTimer(Recorder(restarted));
-    clock.advance(5);
+    clock.jump_by(5);
     DispatchWaiting();
   }
   EXPECT_EQ(kept.Count(), 3u);
@@ -147,16 +144,16 @@ TEST_F(OnMockClock, PeriodEndsExactlyOnTimeAndMissedPeriodsGiveOneTick) {
   TTimer poll;
   poll.SetInterval(60000);
   poll.SetOnTimer(Recorder(log));
-  clock.advance(59999);
+  clock.jump_by(59999);
   EXPECT_EQ(DispatchWaiting(), 0);
-  clock.advance(1);
+  clock.jump_by(1);
   EXPECT_EQ(DispatchWaiting(), 1);
-  clock.advance(12 * 60000);  // a dozen periods without looking
+  clock.jump_by(12 * 60000);  // a dozen periods without looking
   EXPECT_EQ(DispatchWaiting(), 1);
   // The next period starts at that tick, not at the missed ones.
-  clock.advance(59999);
+  clock.jump_by(59999);
   EXPECT_EQ(DispatchWaiting(), 0);
-  clock.advance(1);
+  clock.jump_by(1);
   EXPECT_EQ(DispatchWaiting(), 1);
   EXPECT_EQ(log.Count(), 3u);
 }
@@ -166,7 +163,7 @@ TEST_F(OnMockClock, PostedMessagesComeBeforeADueTick) {
   TTimer timer;
   timer.SetInterval(10);
   timer.SetOnTimer(Recorder(log));
-  clock.advance(50);  // the tick is due
+  clock.jump_by(50);  // the tick is due
   ASSERT_TRUE(PostToThread(CurrentThreadId(), kFirstUserMessage + 7, 1, 2));
   TMessage m;
   ASSERT_TRUE(TryTakeMessage(m));
@@ -189,8 +186,10 @@ TEST_F(OnMockClock, ThreadBlockedOnATenSecondTimerWakesWhenTheClockGetsThere) {
   });
   while (!waiter_id) std::this_thread::yield();
   auto result = taken.get_future();
-  EXPECT_EQ(result.wait_for(20ms), std::future_status::timeout);  // not before its time
-  clock.advance(10000);
+  // A real wait: it lets the thread block in its ten-second wait, which only
+  // the wake-up of the jump ends within 5 s.
+  EXPECT_EQ(result.wait_for(20ms), std::future_status::timeout);
+  clock.jump_by(10000);
   const bool woke = result.wait_for(5s) == std::future_status::ready;
   if (!woke) PostToThread(waiter_id, kQuitMessage, 0, 0);
   waiter.join();
@@ -198,14 +197,56 @@ TEST_F(OnMockClock, ThreadBlockedOnATenSecondTimerWakesWhenTheClockGetsThere) {
   EXPECT_EQ(result.get().message, kTimerMessage);
 }
 
+// Every tick on the way runs before the fast-forward returns, on this
+// thread and on a thread of its own whose ticks take real time, each at
+// its due time, local time moving with it.
+TEST_F(OnMockClock, FastForwardRunsEveryTickOnTheWayAtItsTime) {
+  clock.set(2026, 3, 25, 14, 0, 0);
+  auto second = [] {
+    const platform::LocalTime t = platform::host().clock->local_now();
+    return t.minute * 60 + t.second;
+  };
+  std::vector<int> here;
+  TTimer local;
+  local.SetInterval(10000);
+  local.SetOnTimer([&](TComponent*) { here.push_back(second()); });
+  std::mutex mutex;
+  std::vector<int> there;
+  auto seen_there = [&] {
+    std::lock_guard lock(mutex);
+    return there;
+  };
+  std::promise<uint32_t> armed;
+  std::thread other([&] {
+    TTimer remote;
+    remote.SetInterval(25000);
+    remote.SetOnTimer([&](TComponent*) {
+      const int at = second();
+      std::this_thread::sleep_for(20ms);  // a slow tick: the clock must wait for it
+      std::lock_guard lock(mutex);
+      there.push_back(at);
+    });
+    armed.set_value(CurrentThreadId());
+    for (TMessage m; TakeMessage(m);) DispatchToWindow(m);
+  });
+  const uint32_t other_id = armed.get_future().get();
+  clock.fast_forward_by(9999);
+  EXPECT_TRUE(here.empty());
+  clock.fast_forward_by(60001);
+  EXPECT_EQ(here, (std::vector<int>{10, 20, 30, 40, 50, 60, 70}));
+  EXPECT_EQ(seen_there(), (std::vector<int>{25, 50}));
+  PostToThread(other_id, kQuitMessage, 0, 0);
+  other.join();
+}
+
 TEST_F(OnMockClock, OffAndOnFromAnotherThreadMovesTheTicks) {
   TickLog log;
   TTimer timer;
   timer.SetInterval(60);
   timer.SetOnTimer(Recorder(log));
-  clock.advance(60);
+  clock.jump_by(60);
   ASSERT_EQ(DispatchWaiting(), 1);
-  clock.advance(30);  // half way to the next tick when it moves
+  clock.jump_by(30);  // half way to the next tick when it moves
   // A full period after re-arming, on the new thread; the old one keeps
   // looking but gets nothing more.
   EXPECT_TRUE(TicksAPeriodLaterOnAnotherThread(
@@ -228,7 +269,7 @@ TEST_F(OnMockClock, TimerOfAnEndedThreadIsArmedAgainOnTheCallingThread) {
   }).join();
   EXPECT_EQ(log.Count(), 0u);
   timer.SetInterval(25);  // its window went away with that thread
-  clock.advance(25);
+  clock.jump_by(25);
   EXPECT_EQ(DispatchWaiting(), 1);
   EXPECT_EQ(log.Count(), 1u);
 }
@@ -312,7 +353,7 @@ TEST_F(TimerExceptions, EscapedExceptionGoesToTheApplicationAndAbortIsDropped) {
       if (++ticks == 1) c.raise();
     });
     for (int period = 0; period < 2; ++period) {
-      clock.advance(10);
+      clock.jump_by(10);
       DispatchWaiting();
     }
     ASSERT_EQ(ticks, 2) << c.name;  // the next tick comes normally

@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "support/wait_until.h"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -69,12 +71,7 @@ int QueriedState() {
 }
 
 bool ReachesState(int state) {
-  const auto end = std::chrono::steady_clock::now() + 20s;
-  while (std::chrono::steady_clock::now() < end) {
-    if (QueriedState() == state) return true;
-    std::this_thread::sleep_for(100ms);
-  }
-  return false;
+  return testing_support::WaitUntil([&] { return QueriedState() == state; }, 20s, 100ms);
 }
 
 class WineServiceManager : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include "core/utf.h"
 #include "process_fixture.h"
 #include "service/service_application.h"
+#include "support/wait_until.h"
 #include "event_loop/application.h"
 #include "event_loop/timer.h"
 
@@ -104,9 +105,7 @@ TEST_F(ServiceApplication, RunsTheServiceUntilItStopsAndSurvivesTheEndOfALogon) 
     event_loop::PostToWindow(application->Handle(), event_loop::kEndSessionMessage, 0, 0);
     std::atomic<bool> ran{false};
     application->QueueOnMainThread([&] { ran = true; });
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (!ran && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
-    loop_alive_after_logoff = ran.load();
+    loop_alive_after_logoff = testing_support::WaitUntil([&] { return ran.load(); });
   });
   EXPECT_EQ(RunProcess(L""), 0);
   controller.join();
@@ -118,8 +117,7 @@ TEST_F(ServiceApplication, RunsTheServiceUntilItStopsAndSurvivesTheEndOfALogon) 
 TEST_F(ServiceApplication, ExceptionsOnTheMainThreadAreLoggedAndTheLoopGoesOn) {
   scm.start_service(L"PlainSvc");
   std::thread controller = StopWhenRunning([&] {
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (log.entries().size() < 2 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
+    testing_support::WaitUntil([&] { return log.entries().size() >= 2; });
   });
   std::atomic<int> ticks{0};
   event_loop::TTimer timer;

@@ -13,6 +13,7 @@
 
 #include "platform/host.h"
 #include "support/journal.h"
+#include "support/wait_until.h"
 #include "platform/sim/event_log.h"
 #include "platform/sim/service_control.h"
 #include "platform/system_errors.h"
@@ -109,9 +110,7 @@ class ServiceHost : public ::testing::Test {
 
   // Waits for the dispatcher to return, as it does once the service stopped.
   bool Finished(std::chrono::milliseconds limit = 10s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!dispatcher_done && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(2ms);
-    return dispatcher_done;
+    return testing_support::WaitUntil([this] { return dispatcher_done.load(); }, limit);
   }
 
   void Send(uint32_t code) { ASSERT_EQ(scm.send_control(L"TestSvc", code), 0u) << code; }
@@ -124,10 +123,7 @@ class ServiceHost : public ::testing::Test {
 
   // Waits until `count` reports have been made.
   bool Reported(size_t count, std::chrono::milliseconds limit = 10s) const {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (scm.reports(L"TestSvc").size() < count && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(2ms);
-    return scm.reports(L"TestSvc").size() >= count;
+    return testing_support::WaitUntil([&] { return scm.reports(L"TestSvc").size() >= count; }, limit);
   }
 
   std::vector<std::wstring> LogTexts() const {

@@ -2,6 +2,7 @@
 
 #include "service_fixture.h"
 #include "support/mock_clock.h"
+#include "support/wait_until.h"
 #include "event_loop/timer.h"
 
 using namespace service_test;
@@ -17,14 +18,6 @@ class TimedServiceHost : public ServiceHost {
   platform::ScopedOverride<platform::Clock> use_clock{&platform::Host::clock, &clock};
   event_loop::TTimer timer;
   std::function<void()> on_tick = [] {};
-
-  // Waits (bounded) until the service thread has ticked `count` times.
-  bool Ticked(size_t count) {
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (svc.journal.Count("tick") < count && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(1ms);
-    return svc.journal.Count("tick") >= count;
-  }
 
   void ArmOnStart(uint32_t interval) {
     svc.SetOnStart([this, interval](TService*, bool&) {
@@ -44,14 +37,14 @@ TEST_F(TimedServiceHost, RequestArrivingDuringALongTickRunsAfterIt) {
   on_tick = [&] {
     if (svc.journal.Count("tick") != 1) return;
     in_tick = true;
-    while (!release) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return release.load(); }));
     svc.journal.Add("tick done");
   };
   ArmOnStart(10000);
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
-  clock.advance(10000);
-  while (!in_tick) std::this_thread::sleep_for(1ms);
+  clock.jump_by(10000);  // the test goes on while the tick runs
+  ASSERT_TRUE(testing_support::WaitUntil([&] { return in_tick.load(); }));
   Send(platform::kControlInterrogate);  // posted, so queued behind the tick
   release = true;
   ASSERT_TRUE(Reported(4));
@@ -65,7 +58,7 @@ TEST_F(TimedServiceHost, RequestArrivingDuringALongTickRunsAfterIt) {
 TEST_F(TimedServiceHost, TickFallenDueDuringStopRunsOnceInTheFinalDrain) {
   svc.SetOnStop([&](TService*, bool&) {
     svc.journal.Add("stop");
-    clock.advance(10000);  // the timer falls due meanwhile
+    clock.jump_by(10000);  // the timer falls due meanwhile
   });
   ArmOnStart(10000);
   Start();
@@ -82,28 +75,27 @@ TEST_F(TimedServiceHost, PausedThreadRunsNothingUntilTheNextRequestThenOneTick) 
   ArmOnStart(10000);
   Start();
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kRunning));
-  clock.advance(10000);
-  ASSERT_TRUE(Ticked(1));
+  clock.fast_forward_by(10000);
+  ASSERT_EQ(svc.journal.Count("tick"), 1u);
   Send(platform::kControlPause);
   ASSERT_TRUE(scm.wait_for_state(L"TestSvc", kPaused));
-  clock.advance(4 * 10000);  // four periods
-  std::this_thread::sleep_for(50ms);  // time for a tick that must not come
+  clock.fast_forward_by(4 * 10000);  // four periods
   EXPECT_EQ(svc.journal.Count("tick"), 1u);
   EXPECT_TRUE(svc.ServiceThread()->Parked());
 
   Send(platform::kControlInterrogate);
-  ASSERT_TRUE(Ticked(2));
+  clock.fast_forward_by(0);  // what the request makes due
+  ASSERT_EQ(svc.journal.Count("tick"), 2u);
   // Still reported paused, yet ticking again: one tick, not one per missed
   // period, and the next one a whole period later.
   EXPECT_EQ(States().back(), kPaused);
   const auto events = svc.journal.Events();
   EXPECT_EQ(events[events.size() - 2], "interrogate");
   EXPECT_FALSE(svc.ServiceThread()->Parked());
-  clock.advance(9999);
-  std::this_thread::sleep_for(20ms);
+  clock.fast_forward_by(9999);
   EXPECT_EQ(svc.journal.Count("tick"), 2u);
-  clock.advance(1);
-  EXPECT_TRUE(Ticked(3));
+  clock.fast_forward_by(1);
+  EXPECT_EQ(svc.journal.Count("tick"), 3u);
 }
 
 TEST_F(ServiceHost, PauseAndContinueReportTheirPendingStates) {

@@ -6,10 +6,12 @@
 
 #include "core/format.h"
 #include "core/utf.h"
-#include "support/http_test_server.h"
+#include "platform/clock.h"
 #include "platform/host.h"
 #include "platform/http.h"
 #include "soap/http_transport.h"
+#include "support/http_test_server.h"
+#include "support/mock_clock.h"
 #include "support/thread_count.h"
 
 using namespace soap;
@@ -455,6 +457,35 @@ TEST_F(Transport, ABudgetBoundsAllExchangesTogether) {
   node.Cancellation().EndBudget();
   server.WhileHandlerHeld([&] { reply = {}; });  // the hung exchange's server thread may still read it
   EXPECT_NO_THROW(node.Execute(kEnvelope));
+}
+
+// The budget runs on the host's clock, as the timers do: real waits under a
+// standing mock time never spend it, and moving the time past it refuses
+// the next exchange before it reaches the server.
+TEST_F(Transport, TheBudgetRunsOnTheHostClock) {
+  testing_support::MockClock clock;
+  platform::ScopedOverride<platform::Clock> use_clock{&platform::Host::clock, &clock};
+  reply.body = "<answer/>";
+  reply.mode = HttpReply::Mode::Drip;  // real time passes in every exchange
+  reply.drip_ms = 10;
+  node.Cancellation().StartBudget(45000);
+  EXPECT_EQ(node.Execute(kEnvelope), "<answer/>");
+  EXPECT_EQ(node.Cancellation().BudgetLeft(), 45000u);
+  clock.jump_by(44000);
+  EXPECT_EQ(node.Execute(kEnvelope), "<answer/>");  // within the second left
+  EXPECT_EQ(node.Cancellation().BudgetLeft(), 1000u);
+  clock.jump_by(1000);
+  EXPECT_EQ(node.Cancellation().BudgetLeft(), 0u);
+  const size_t asked = server.Requests().size();
+  try {
+    node.Execute(kEnvelope);
+    ADD_FAILURE() << "answered past the budget";
+  } catch (const ESOAPHTTPException& e) {
+    EXPECT_EQ(e.Message().rfind(ErrorText(platform::http_error::kTimeout), 0), 0u) << core::ToUtf8(e.Message());
+  }
+  EXPECT_EQ(server.Requests().size(), asked);
+  node.Cancellation().EndBudget();
+  EXPECT_EQ(node.Execute(kEnvelope), "<answer/>");
 }
 
 TEST_F(Transport, TheFragmentOfAUrlIsNeverSent) {

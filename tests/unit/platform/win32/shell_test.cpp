@@ -10,6 +10,7 @@
 
 #include "platform/win32/base_services.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 using testing_support::ReadFile;
 using testing_support::TempDir;
@@ -18,11 +19,12 @@ namespace {
 
 std::string WaitForLines(const std::filesystem::path& file, size_t lines) {
   std::string text;
-  for (int i = 0; i < 200; ++i) {
-    text = std::filesystem::exists(file) ? ReadFile(file) : "";
-    if (static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  testing_support::WaitUntil(
+      [&] {
+        text = std::filesystem::exists(file) ? ReadFile(file) : "";
+        return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines;
+      },
+      std::chrono::seconds(20));
   return text;
 }
 
