@@ -69,7 +69,8 @@ class TTavSrvBackup : public service::TService {
   std::unique_ptr<TThreadBackup> THRBackup;
   std::unique_ptr<TThreadKelvo> THRKelvo;
 
-  // Set by the installation; ServiceAfterInstall calls it.
+  // How ServiceAfterInstall gives the installed service its description;
+  // the executable wires it to the control manager (app/).
   TDescribeService DescribeService;
 };
 

@@ -25,14 +25,14 @@ class WebBudget {
   explicit WebBudget(const RequestPollHooks& hooks) : hooks_(hooks) {}
   ~WebBudget() { End(); }
   void Start() {
-    if (!hooks_.SetWebBudget) return;
-    hooks_.SetWebBudget(true);
+    if (!hooks_.set_web_budget) return;
+    hooks_.set_web_budget(true);
     started_ = true;
   }
   void End() {
     if (!started_) return;
     started_ = false;
-    hooks_.SetWebBudget(false);
+    hooks_.set_web_budget(false);
   }
 
  private:
@@ -48,7 +48,7 @@ void AskAndLaunch(const RequestPollHooks& hooks, soap::IcoKelvo& service, const 
   if (core::Trim(answer).empty()) return;
   // The launch is no web exchange: the budget ends before it.
   budget.End();
-  if (RequestNamesInstallation(answer, company)) hooks.RunKelvoBackup();
+  if (RequestNamesInstallation(answer, company)) hooks.run_kelvo_backup();
 }
 
 }  // namespace
@@ -70,15 +70,15 @@ void RunRequestPoll(const RequestPollHooks& hooks) {
   std::shared_ptr<soap::IcoKelvo> service;
   WebBudget budget(hooks);
   try {
-    hooks.SetTimerEnabled(false);
+    hooks.set_timer_enabled(false);
     budget.Start();
-    service = hooks.GetIcoKelvo();
+    service = hooks.get_ico_kelvo();
     AskAndLaunch(hooks, *service, company, budget);
   } catch (...) {
     // A failed poll waits for the next period; nothing is reported.
   }
   budget.End();
-  hooks.SetTimerEnabled(true);
+  hooks.set_timer_enabled(true);
   service.reset();
 }
 

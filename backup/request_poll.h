@@ -16,12 +16,12 @@ inline constexpr wchar_t kEveryInstallation[] = L"11222333000181";
 // calls, the interface for this poll (released when the poll ends) and the
 // launch (blocks until the worker has ended).
 struct RequestPollHooks {
-  std::function<void(bool)> SetTimerEnabled;
-  std::function<std::shared_ptr<soap::IcoKelvo>()> GetIcoKelvo;
-  std::function<bool()> RunKelvoBackup;
+  std::function<void(bool)> set_timer_enabled;
+  std::function<std::shared_ptr<soap::IcoKelvo>()> get_ico_kelvo;
+  std::function<bool()> run_kelvo_backup;
   // Starts (true) and ends (false) the time budget of the poll's web
   // exchanges; optional.
-  std::function<void(bool)> SetWebBudget;
+  std::function<void(bool)> set_web_budget;
 };
 
 // All web exchanges of one poll (the WSDL, its imports, both calls) end

@@ -30,9 +30,9 @@ void LoadHours(base::RegistryAccessor& accessor, ScheduleReading& load, Schedule
   // Outcome ignored: reads then hit the main key.
   accessor.OpenKey(L"\\" + HoursKey(), access == ScheduleAccess::Service);
   for (int h = 0; h < 24; ++h) {
-    load.Slots[h].Hour = h;
-    load.Slots[h].Enabled = accessor.ReadBool(HourValueName(h));
-    load.Slots[h].Ran = false;
+    load.slots[h].Hour = h;
+    load.slots[h].Enabled = accessor.ReadBool(HourValueName(h));
+    load.slots[h].Ran = false;
   }
 }
 
@@ -56,13 +56,13 @@ void RunFirstDueSlot(const ScheduleTickHooks& hooks, base::TDateTime now) {
   const base::TDateTime today = base::DateOf(now);
   for (THourSlot& slot : HourSlots) {
     if (!slot.Enabled || slot.Hour != hour || today == slot.LastRunDate) continue;
-    hooks.SetTimerEnabled(false);
+    hooks.set_timer_enabled(false);
     LastScheduledLaunch = now;
-    slot.Ran = hooks.RunScheduledBackup();
+    slot.Ran = hooks.run_scheduled_backup();
     // The date the launch started on: a launch that ends after midnight
     // must not cost that hour its run on the next day.
     slot.LastRunDate = today;
-    hooks.SetTimerEnabled(true);
+    hooks.set_timer_enabled(true);
     return;
   }
 }
@@ -78,11 +78,11 @@ void CatchUpMissedRun(const ScheduleTickHooks& hooks) {
   THourSlot& slot = HourSlots[base::DecodeDateTime(*missed).hour];
   // Launched on that date already, before a clock was set back.
   if (slot.LastRunDate == base::DateOf(*missed)) return;
-  hooks.SetTimerEnabled(false);
+  hooks.set_timer_enabled(false);
   LastScheduledLaunch = now;
-  slot.Ran = hooks.RunScheduledBackup();
+  slot.Ran = hooks.run_scheduled_backup();
   slot.LastRunDate = base::DateOf(*missed);
-  hooks.SetTimerEnabled(true);
+  hooks.set_timer_enabled(true);
 }
 
 }  // namespace
@@ -115,22 +115,22 @@ void LoadSchedule() {
   schedule_owner.Check("LoadSchedule");
   ScheduleReading load{ServiceEnabled, HourSlots};
   ReadSchedule(load, ScheduleAccess::Service);
-  if (load.KeyFound) CatchUpMissed = load.CatchUp;
+  if (load.key_found) CatchUpMissed = load.catch_up;
 }
 
 void ReadSchedule(ScheduleReading& load, ScheduleAccess access) {
   base::RegistryAccessor accessor(access == ScheduleAccess::Service ? platform::kKeyAllAccess
                                                                     : platform::kKeyRead);
   if (!accessor.OpenKey(L"\\" + std::wstring(kSettingsKey), false)) return;
-  load.KeyFound = true;
-  load.Switch = StoredString(accessor, L"SERVICO");
-  load.Enabled = load.Switch == L"S";
+  load.key_found = true;
+  load.switch_value = StoredString(accessor, L"SERVICO");
+  load.enabled = load.switch_value == L"S";
   for (int i = 1; i <= 8; ++i)
-    if (accessor.ReadBool(DayNames[i])) load.AnyDay = true;
+    if (accessor.ReadBool(DayNames[i])) load.any_day = true;
   // Optional, unlike its neighbours; read before the hours move the
   // accessor to their key.
-  load.CatchUp = accessor.ValueExists(kCatchUp) && accessor.ReadBool(kCatchUp);
-  if (load.AnyDay) LoadHours(accessor, load, access);
+  load.catch_up = accessor.ValueExists(kCatchUp) && accessor.ReadBool(kCatchUp);
+  if (load.any_day) LoadHours(accessor, load, access);
   accessor.CloseKey();
 }
 

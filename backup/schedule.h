@@ -44,13 +44,13 @@ void LoadSchedule();
 
 // Where a load puts what it reads, and what it saw on the way.
 struct ScheduleReading {
-  ScheduleReading(bool& enabled, std::array<THourSlot, 24>& slots) : Enabled(enabled), Slots(slots) {}
-  bool& Enabled;
-  std::array<THourSlot, 24>& Slots;
-  bool KeyFound = false;
-  std::optional<std::wstring> Switch;  // "SERVICO" as stored; none when missing
-  bool AnyDay = false;
-  bool CatchUp = false;  // "RecuperarPerdidos" non-zero
+  ScheduleReading(bool& enabled, std::array<THourSlot, 24>& slots) : enabled(enabled), slots(slots) {}
+  bool& enabled;
+  std::array<THourSlot, 24>& slots;
+  bool key_found = false;
+  std::optional<std::wstring> switch_value;  // "SERVICO" as stored; none when missing
+  bool any_day = false;
+  bool catch_up = false;  // "RecuperarPerdidos" non-zero
 };
 
 // Who loads: the service, with full access, creating the "Horarios" key
@@ -63,8 +63,8 @@ void ReadSchedule(ScheduleReading& load, ScheduleAccess access);
 // What the tick needs from its module: the launch (true when the worker ran
 // to its end; blocks until then) and the timer it disarms around it.
 struct ScheduleTickHooks {
-  std::function<bool()> RunScheduledBackup;
-  std::function<void(bool)> SetTimerEnabled;
+  std::function<bool()> run_scheduled_backup;
+  std::function<void(bool)> set_timer_enabled;
 };
 
 // One 10-second tick: launches the first due enabled slot of the current

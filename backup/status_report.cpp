@@ -77,13 +77,13 @@ ScheduleFacts GatherScheduleFacts() {
   } catch (...) {
     facts.load_failure = service::CurrentExceptionMessage();
   }
-  facts.key_found = load.KeyFound;
-  facts.switch_value = load.Switch;
+  facts.key_found = load.key_found;
+  facts.switch_value = load.switch_value;
   facts.enabled = enabled;
-  facts.any_day = load.AnyDay;
+  facts.any_day = load.any_day;
   for (int h = 0; h < 24; ++h) facts.hours[h] = slots[h].Enabled;
   facts.now = base::Now();
-  facts.catch_up = load.CatchUp;
+  facts.catch_up = load.catch_up;
   if (facts.load_failure.empty()) {
     facts.next_launch = NextScheduledLaunch(facts.hours, facts.now);
     if (facts.catch_up) facts.missed = MissedHour(facts.hours, facts.now, RecordedLaunch().value_or(0));

@@ -11,7 +11,7 @@
 #include "platform/win32/http.h"
 
 #include "core/text.h"
-#include "platform/win32/stranded_connections.h"
+#include "platform/win32/http_stranded_connections.h"
 
 #include <windows.h>
 #include <winhttp.h>

@@ -7,7 +7,7 @@
 
 #include <cwchar>
 
-#include "platform/win32/byte_stream.h"
+#include "platform/win32/xml_parser_stream.h"
 #include "platform/win32/system_library.h"
 
 namespace platform::win32 {

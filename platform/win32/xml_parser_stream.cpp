@@ -1,4 +1,4 @@
-#include "platform/win32/byte_stream.h"
+#include "platform/win32/xml_parser_stream.h"
 
 #include <algorithm>
 #include <cstring>

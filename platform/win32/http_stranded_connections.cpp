@@ -1,4 +1,4 @@
-#include "platform/win32/stranded_connections.h"
+#include "platform/win32/http_stranded_connections.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
