@@ -4,7 +4,6 @@
 // core::Status values carrying WinHTTP's error numbers (both backends use
 // them) or a neutral kind. Every exchange ends by its deadline, and abort()
 // ends it sooner from any thread.
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -74,10 +73,11 @@ struct HttpRequestOptions {
   bool ignore_certificate_errors = false;
   HttpLimits limits;
   // The whole exchange, from opening the request to the last byte of the
-  // answer, ends here whatever the server's pace: its operations then fail
-  // as http_exchange_ended(DeadlinePassed). The caller sets it; the default
-  // has passed already. Real time, also in tests.
-  std::chrono::steady_clock::time_point deadline{};
+  // answer, ends this many milliseconds after the request is opened,
+  // whatever the server's pace: its operations then fail as
+  // http_exchange_ended(DeadlinePassed). The caller works it out; 0 ends it
+  // at once. Real time, also in tests: the backend anchors it on opening.
+  uint32_t exchange_ms = 0;
   // The backend may stop taking the answer's body once it holds more than
   // this many bytes; the caller sees at least one byte over the cap.
   size_t body_cap = SIZE_MAX;

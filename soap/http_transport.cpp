@@ -218,10 +218,8 @@ platform::HttpLimits THTTPReqResp::Limits(uint32_t budget_left) const {
   return limits;
 }
 
-std::chrono::steady_clock::time_point THTTPReqResp::Deadline(uint32_t budget_left) const {
-  const uint32_t length = std::min(ExchangeDeadline > 0 ? static_cast<uint32_t>(ExchangeDeadline) : kExchangeMs,
-                                   budget_left);
-  return std::chrono::steady_clock::now() + std::chrono::milliseconds(length);
+uint32_t THTTPReqResp::ExchangeLength(uint32_t budget_left) const {
+  return std::min(ExchangeDeadline > 0 ? static_cast<uint32_t>(ExchangeDeadline) : kExchangeMs, budget_left);
 }
 
 void THTTPReqResp::CheckHeaderValue(const wchar_t* name, const std::wstring& value) const {
@@ -243,7 +241,7 @@ std::unique_ptr<platform::HttpRequest> THTTPReqResp::OpenRequest(const std::wstr
   options.ignore_certificate_errors = url_secure_ && InvokeOptions.Has(SOAPInvokeOption::soIgnoreInvalidCerts);
   // The poll's budget bounds every limit of the exchange.
   options.limits = Limits(budget_left);
-  options.deadline = Deadline(budget_left);
+  options.exchange_ms = ExchangeLength(budget_left);
   options.body_cap = MaxResponseBodyBytes();
   return Check(connection_->open_request(options));
 }

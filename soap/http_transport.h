@@ -1,7 +1,6 @@
 #pragma once
 // The HTTP transport of the SOAP proxy: posts one request body per call to
 // the endpoint and hands the raw answer back; fetches WSDL documents by GET.
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -165,7 +164,8 @@ class THTTPReqResp : public IWebNode, public IHTTPReqResp {
   void Connect();
   void Disconnect();
   platform::HttpLimits Limits(uint32_t budget_left) const;
-  std::chrono::steady_clock::time_point Deadline(uint32_t budget_left) const;
+  // How long the exchange may take in all: its deadline, within the budget.
+  uint32_t ExchangeLength(uint32_t budget_left) const;
   // Raises, before anything is sent, for a value that would split the line.
   void CheckHeaderValue(const wchar_t* name, const std::wstring& value) const;
   void SendAndReceive(platform::HttpRequest& request, std::string_view body, std::string& response, bool is_get);

@@ -54,7 +54,10 @@ Status FromCurl(CURLcode code) {
 class CurlRequest : public HttpRequest {
  public:
   CurlRequest(CURLM* multi, const HttpConnectOptions& connection, const HttpRequestOptions& options)
-      : multi_(multi), easy_(curl_easy_init()), options_(options) {
+      : multi_(multi),
+        easy_(curl_easy_init()),
+        options_(options),
+        deadline_(std::chrono::steady_clock::now() + std::chrono::milliseconds(options.exchange_ms)) {
     Configure(connection);
   }
   ~CurlRequest() override {
@@ -169,7 +172,7 @@ class CurlRequest : public HttpRequest {
     // curl's own bound only backs up the deadline that Perform() keeps: a
     // second later, so that its rounding never ends an exchange early.
     const auto until_deadline =
-        std::chrono::duration_cast<std::chrono::milliseconds>(options_.deadline - std::chrono::steady_clock::now());
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
     curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS,
                      static_cast<long>(std::clamp<long long>(until_deadline.count() + 1000, 1, LONG_MAX)));
     // Silence longer than the send or receive limit ends the exchange.
@@ -202,12 +205,12 @@ class CurlRequest : public HttpRequest {
         }
       if (done) break;
       auto now = std::chrono::steady_clock::now();
-      if (now >= options_.deadline) abort(FailureKind::DeadlinePassed);
+      if (now >= deadline_) abort(FailureKind::DeadlinePassed);
       if (Status s = Aborted(); !s.ok()) {
         curl_multi_remove_handle(multi_, easy_);
         return s;
       }
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(options_.deadline - now).count();
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - now).count();
       curl_multi_poll(multi_, nullptr, 0, static_cast<int>(std::clamp<long long>(left, 1, 1000)), nullptr);
     }
     curl_multi_remove_handle(multi_, easy_);
@@ -261,6 +264,7 @@ class CurlRequest : public HttpRequest {
   CURLM* multi_;
   CURL* easy_;
   HttpRequestOptions options_;
+  std::chrono::steady_clock::time_point deadline_;
   curl_slist* headers_ = nullptr;
   std::string body_;
   std::atomic<int> abort_kind_{0};

@@ -133,7 +133,7 @@ struct RequestState {
 class WinHttpRequest : public HttpRequest {
  public:
   WinHttpRequest(HINTERNET request, const HttpRequestOptions& options, const std::wstring& host, uint16_t port)
-      : state_(std::make_shared<RequestState>()), deadline_(options.deadline) {
+      : state_(std::make_shared<RequestState>()), deadline_(std::chrono::steady_clock::now() + std::chrono::milliseconds(options.exchange_ms)) {
     state_->handle = request;
     state_->host = host;
     state_->port = port;
